@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <exception>
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -86,7 +87,14 @@ void Classify(Line& line, const std::wstring& text) {
 std::optional<IniFile> Load(const std::wstring& path) {
   std::ifstream in(NarrowPath(path), std::ios::binary);
   if (!in) return std::nullopt;
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::string bytes;
+  try {
+    // The stream buffer throws when the read itself fails (a folder where the
+    // file should be), which the stream would have turned into badbit.
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
   if (in.bad()) return std::nullopt;
   IniFile file;
   if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF && static_cast<unsigned char>(bytes[1]) == 0xFE) {

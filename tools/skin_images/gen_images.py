@@ -186,8 +186,8 @@ def bg_custom_install():
     c.glow(600, -30, 220, with_alpha(BLUE, 0.08))
     # a quiet line under the title bar and a card behind the form
     c.fill(segment(1, 35.5, W - 1, 35.5, 0.5), hex_colour("#E8EDF4"))
-    c.fill(round_rect(28, 76, W - 28, 228, 8), hex_colour("#E9EEF5"))
-    c.fill(round_rect(29, 77, W - 29, 227, 7), hex_colour("#F8FAFD"))
+    c.fill(round_rect(28, 74, W - 28, 210, 8), hex_colour("#E9EEF5"))
+    c.fill(round_rect(29, 75, W - 29, 209, 7), hex_colour("#F8FAFD"))
     c.fill(wave(370, 5, 360, 1.0, H), with_alpha(BLUE, 0.035))
     window_edge(c)
     return c
@@ -337,8 +337,16 @@ def logo_with_title():
 
 
 def small_logo(size):
+    """The mark at title-bar sizes: the tile and a page snapped to whole pixels, the
+    badge reduced to an orange folded corner so it stays crisp."""
     c = Canvas(size, size)
-    logo_mark(c, 0, 0, size, detail=False)
+    c.fill(round_rect(0, 0, size, size, max(2.0, size * 0.22)),
+           linear_gradient(0, 0, size, size, [(0.0, hex_colour("#5AA6FF")), (1.0, hex_colour("#1468E8"))]))
+    left, right = round(size * 0.27), round(size * 0.73)
+    top, bottom = round(size * 0.18), round(size * 0.82)
+    fold = max(3, round(size * 0.2))
+    c.fill(polygon([(left, top), (right - fold, top), (right, top + fold), (right, bottom), (left, bottom)]), WHITE)
+    c.fill(polygon([(right - fold, top), (right - fold, top + fold), (right, top + fold)]), hex_colour("#FFB020"))
     return c
 
 

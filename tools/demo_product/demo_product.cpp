@@ -43,7 +43,7 @@ constexpr bool kWindowsPaths = Utils::kPathSeparator == L'\\';
 // One protocol line, written at once and flushed: the installer reads the
 // pipe while we run.
 void Say(const std::wstring& line) {
-  const std::string bytes = Utils::WideToUtf8(line) + "\r\n";
+  const std::string bytes = Utils::WideToUtf8(line) + "\n";
   std::fwrite(bytes.data(), 1, bytes.size(), stdout);
   std::fflush(stdout);
 }

@@ -308,16 +308,21 @@ def edit_button(state):
     return outlined_button(80, 40, fill, border, 4)
 
 
+# The bar is drawn as a nine-patch with 2-pixel corners: a radius of 3 keeps the
+# stretched middle columns at full height, so the ends stay round at any length.
+PROGRESS_RADIUS = 3
+
+
 def progress_track():
     c = Canvas(410, 8)
-    c.fill(round_rect(0, 0, 410, 8, 4), hex_colour("#E3E9F1"))
+    c.fill(round_rect(0, 0, 410, 8, PROGRESS_RADIUS), hex_colour("#E3E9F1"))
     return c
 
 
 def progress_fill():
     c = Canvas(410, 8)
-    c.fill(round_rect(0, 0, 410, 8, 4), linear_gradient(0, 0, 410, 0, [(0.0, BLUE_HOT), (1.0, BLUE)]))
-    c.fill(round_rect(0, 0, 410, 4, 4), with_alpha(WHITE, 0.14))
+    c.fill(round_rect(0, 0, 410, 8, PROGRESS_RADIUS), linear_gradient(0, 0, 410, 0, [(0.0, BLUE_HOT), (1.0, BLUE)]))
+    c.fill(round_rect(0, 0, 410, 4, PROGRESS_RADIUS), with_alpha(WHITE, 0.14))
     return c
 
 

@@ -364,10 +364,10 @@ def install_frame(index, frames):
     c.glow(cx, cy, 74, with_alpha(BLUE, 0.12))
     c.fill(circle(cx, cy, 52), radial_gradient(cx, cy - 20, 80, [(0.0, hex_colour("#F4F9FF")),
                                                                   (1.0, hex_colour("#DDEBFF"))]))
-    dots = 12
+    dots = frames                                      # the bright dot moves one place a frame
     for i in range(dots):
-        angle = 2 * math.pi * (i / dots + phase / 1.0) - math.pi / 2
-        age = ((dots - i) % dots) / float(dots)        # 0 for the head, growing behind it
+        angle = 2 * math.pi * i / dots - math.pi / 2
+        age = ((index - i) % dots) / float(dots)        # 0 for the head, growing behind it
         alpha = 0.15 + 0.85 * (1.0 - age) ** 2
         x, y = cx + 64 * math.cos(angle), cy + 64 * math.sin(angle)
         c.fill(circle(x, y, 3.2 - 1.2 * age), with_alpha(BLUE, alpha))

@@ -182,9 +182,9 @@ CControlUI* CTabLayoutUI::GetInterface(const std::wstring& name) {
 
 bool CTabLayoutUI::Add(CControlUI* control) {
   if (!CContainerUI::Add(control)) return false;
-  if (current_ == -1) {
-    current_ = 0;
-    control->SetVisible(true);
+  // The first page that the markup leaves visible becomes the current one.
+  if (current_ == -1 && control->IsVisible()) {
+    current_ = GetCount() - 1;
   } else {
     control->SetVisible(false);
   }

@@ -1,0 +1,170 @@
+#include "pipeline/package_runner.h"
+
+#include <exception>
+
+#include "app/installer_settings.h"
+#include "pipeline/console_protocol.h"
+#include "pipeline/report_codes.h"
+#include "utils/debug_log.h"
+#include "utils/piped_process.h"
+#include "utils/thread.h"
+
+namespace {
+
+// Reads that are parsed take at most this many bytes; a read waits this long
+// for output before the runner looks at the child again.
+constexpr size_t kReadBytes = 1024;
+constexpr uint32_t kPollMs = 100;
+// Output that is only drained is read in larger pieces.
+constexpr size_t kDrainBytes = 64 * 1024;
+
+const wchar_t* Flag(bool value) { return value ? L"true" : L"false"; }
+
+// Inside double quotes, backslashes right before the closing quote would
+// escape it; doubled, they stay backslashes for the child.
+std::wstring QuotedFolder(const std::wstring& folder) {
+  size_t trailing = 0;
+  while (trailing < folder.size() && folder[folder.size() - 1 - trailing] == L'\\') ++trailing;
+  return L"\"" + folder + std::wstring(trailing, L'\\') + L"\"";
+}
+
+// The package path inside its quotes must not hold a quote of its own.
+bool SafelyQuoted(const std::wstring& package_command) {
+  std::wstring inner = package_command;
+  if (inner.size() >= 2 && inner.front() == L'"' && inner.back() == L'"') inner = inner.substr(1, inner.size() - 2);
+  return inner.find(L'"') == std::wstring::npos;
+}
+
+}  // namespace
+
+PackageRunner::PackageRunner(StageCallback callback, std::wstring package_command, std::wstring install_dir)
+    : callback(std::move(callback)), packageCommand(std::move(package_command)), installDir(std::move(install_dir)) {}
+
+PackageRunner::~PackageRunner() { Wait(); }
+
+std::wstring PackageRunner::BuildCommandLine(const std::wstring& package_command, const std::wstring& install_dir,
+                                             bool console_user_is_admin, bool process_is_admin,
+                                             bool desktop_shortcut, bool quick_launch_shortcut,
+                                             const std::wstring& inst_cmd) {
+  std::wstring line = package_command;
+  line += L" /S -console=show -version=1.0.0";
+  line += L" -adminact=";
+  line += Flag(console_user_is_admin);
+  line += L" -authorizationact=";
+  line += Flag(process_is_admin);
+  line += L" -dsc=";
+  line += Flag(desktop_shortcut);
+  line += L" -ssc=";
+  line += Flag(quick_launch_shortcut);
+  if (!inst_cmd.empty()) line += L" " + inst_cmd;
+  if (!install_dir.empty()) {
+    line += L" -instdir=" + QuotedFolder(install_dir);
+    // The package reads /D= raw up to the end of the line: it stays last.
+    line += L" /D=" + install_dir;
+  }
+  return line;
+}
+
+void PackageRunner::StartRun() {
+  commandLine = BuildCommandLine(packageCommand, installDir, consoleUserIsAdmin, processIsAdmin, desktopShortcut,
+                                 quickLaunchShortcut, InstallerSettings::Instance().InstCmd);
+  DEBUG_LOG(L"%s", commandLine);
+  Wait();
+  worker = std::make_unique<Utils::Thread>(nullptr, L"ABDEF", [this](void*) -> uint32_t {
+    Run();
+    return 0;
+  });
+  if (!worker->Resume()) {
+    // No worker means no report from one; the caller's thread is the only one left.
+    DEBUG_LOG(L"the worker thread could not be started");
+    worker.reset();
+    Report(IST_CODE_FAIL, kFailValueStart);
+  }
+}
+
+void PackageRunner::Wait() {
+  if (worker) {
+    worker->Wait();
+    worker.reset();
+  }
+}
+
+void PackageRunner::Report(int32_t code, double value, const wchar_t* text) {
+  if (callback) callback(code, value, text);
+}
+
+void PackageRunner::StartChild() {
+  // A quote in the folder or the package path would end the quoted argument
+  // early and let the rest of the path become arguments of its own.
+  if (installDir.find(L'"') != std::wstring::npos || !SafelyQuoted(packageCommand)) {
+    DEBUG_LOG(L"a double quote in the package path or folder; not started");
+    throw Utils::Exception();
+  }
+  process = std::make_unique<Utils::PipedProcess>();
+  process->CreatePipes();
+  process->Start(commandLine);
+}
+
+void PackageRunner::Run() {
+  Report(IST_CODE_START, 0);
+  Report(IST_CODE_PROGRESS, 0);
+  try {
+    StartChild();
+  } catch (const std::exception&) {
+    process.reset();
+    DEBUG_LOG(L"IST_CODE_FAIL start");
+    Report(IST_CODE_FAIL, kFailValueStart);
+    return;
+  }
+  ConsoleStream stream;
+  stream.code_page = consoleCodePage;
+  FollowOutput(stream);
+  if (stream.final_result != kConsoleResultNone) DrainAfterFinal();
+  process->Wait();
+  process->Close();
+  consoleCodePage = stream.code_page;
+  DEBUG_LOG(L"package ended with exit code %u, result %d", process->ExitCode(), stream.final_result);
+  process.reset();
+  if (stream.final_result == kConsoleResultNone) Report(IST_CODE_SUCCESS, kSuccessValueEnded);
+}
+
+// Parses the child's output until a final state or the end of the child.
+// When the child has ended, what it left in the pipe is still parsed, and its
+// unterminated last line counts, before the run is called ended.
+void PackageRunner::FollowOutput(ConsoleStream& stream) {
+  std::string bytes;
+  for (;;) {
+    const bool ended = process->HasEnded();
+    bytes.clear();
+    const Utils::PipedProcess::ReadResult read = process->Read(bytes, kReadBytes, ended ? 0 : kPollMs);
+    if (read == Utils::PipedProcess::ReadResult::kData) {
+      if (ParseConsoleChunk(bytes, stream, callback) != kConsoleResultNone) return;
+      continue;
+    }
+    if (read == Utils::PipedProcess::ReadResult::kEnd) {
+      // The child closed its output; whether it ends now or later, only the
+      // last line is left to parse.
+      process->Wait();
+    } else if (!ended) {
+      continue;
+    }
+    ParseConsoleChunk({}, stream, callback, EndOfOutput::kYes);
+    return;
+  }
+}
+
+// After a final state nothing is reported, but a child that keeps writing
+// must not block on a full pipe: read and drop until the child ends.
+void PackageRunner::DrainAfterFinal() {
+  std::string bytes;
+  for (;;) {
+    bytes.clear();
+    const Utils::PipedProcess::ReadResult read = process->Read(bytes, kDrainBytes, kPollMs);
+    if (read == Utils::PipedProcess::ReadResult::kEnd) return;
+    if (read == Utils::PipedProcess::ReadResult::kNoData && process->HasEnded()) {
+      do bytes.clear();
+      while (process->Read(bytes, kDrainBytes, 0) == Utils::PipedProcess::ReadResult::kData);
+      return;
+    }
+  }
+}

@@ -21,7 +21,7 @@ struct Expected {
 
 std::string Describe(const std::vector<Expected>& reports) {
   std::vector<Report> as_reports;
-  for (const Expected& e : reports) as_reports.push_back({e.code, e.value, e.text, 0});
+  for (const Expected& e : reports) as_reports.push_back({e.code, e.value, e.text, 0, {}});
   return testing_support::Describe(as_reports);
 }
 

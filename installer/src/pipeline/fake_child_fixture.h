@@ -76,11 +76,20 @@ class FakeChildFolder {
   std::filesystem::path path_;
 };
 
+// The calling thread's name where the system shows it (Linux); empty elsewhere.
+inline std::string CurrentThreadName() {
+  std::ifstream in("/proc/self/task/" + std::to_string(Utils::CurrentThreadId()) + "/comm");
+  std::string name;
+  std::getline(in, name);
+  return name;
+}
+
 struct Report {
   int32_t code;
   double value;
   std::wstring text;
   uint32_t thread;
+  std::string thread_name;
 };
 
 inline std::string Describe(const std::vector<Report>& reports) {
@@ -95,7 +104,7 @@ class Recorder {
  public:
   StageCallback callback() {
     return [this](int32_t code, double value, const wchar_t* text) {
-      Report report{code, value, text ? text : L"", Utils::CurrentThreadId()};
+      Report report{code, value, text ? text : L"", Utils::CurrentThreadId(), CurrentThreadName()};
       std::function<void(const Report&)> hook;
       {
         std::lock_guard<std::mutex> lock(mutex_);

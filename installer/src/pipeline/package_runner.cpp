@@ -28,11 +28,13 @@ std::wstring QuotedFolder(const std::wstring& folder) {
   return L"\"" + folder + std::wstring(trailing, L'\\') + L"\"";
 }
 
-// The package path inside its quotes must not hold a quote of its own.
-bool SafelyQuoted(const std::wstring& package_command) {
+// A quote in the folder, or in the package path inside its quotes, would end
+// the quoted argument early and let the rest of the path become arguments of
+// its own.
+bool QuoteBreaksArguments(const std::wstring& install_dir, const std::wstring& package_command) {
   std::wstring inner = package_command;
   if (inner.size() >= 2 && inner.front() == L'"' && inner.back() == L'"') inner = inner.substr(1, inner.size() - 2);
-  return inner.find(L'"') == std::wstring::npos;
+  return install_dir.find(L'"') != std::wstring::npos || inner.find(L'"') != std::wstring::npos;
 }
 
 }  // namespace
@@ -66,12 +68,16 @@ std::wstring PackageRunner::BuildCommandLine(const std::wstring& package_command
 }
 
 void PackageRunner::StartRun() {
+  // The earlier worker may still be reading the fields; it ends first.
+  Wait();
   commandLine = BuildCommandLine(packageCommand, installDir, consoleUserIsAdmin, processIsAdmin, desktopShortcut,
                                  quickLaunchShortcut, InstallerSettings::Instance().InstCmd);
   DEBUG_LOG(L"%s", commandLine);
-  Wait();
-  worker = std::make_unique<Utils::Thread>(nullptr, L"ABDEF", [this](void*) -> uint32_t {
-    Run();
+  // The worker gets its own copies, so the controller may set the fields for
+  // the next run while this one goes on.
+  const bool refused = QuoteBreaksArguments(installDir, packageCommand);
+  worker = std::make_unique<Utils::Thread>(nullptr, L"ABDEF", [this, command = commandLine, refused](void*) -> uint32_t {
+    Run(command, refused);
     return 0;
   });
   if (!worker->Resume()) {
@@ -93,23 +99,21 @@ void PackageRunner::Report(int32_t code, double value, const wchar_t* text) {
   if (callback) callback(code, value, text);
 }
 
-void PackageRunner::StartChild() {
-  // A quote in the folder or the package path would end the quoted argument
-  // early and let the rest of the path become arguments of its own.
-  if (installDir.find(L'"') != std::wstring::npos || !SafelyQuoted(packageCommand)) {
+void PackageRunner::StartChild(const std::wstring& command, bool refused) {
+  if (refused) {
     DEBUG_LOG(L"a double quote in the package path or folder; not started");
     throw Utils::Exception();
   }
   process = std::make_unique<Utils::PipedProcess>();
   process->CreatePipes();
-  process->Start(commandLine);
+  process->Start(command);
 }
 
-void PackageRunner::Run() {
+void PackageRunner::Run(const std::wstring& command, bool refused) {
   Report(IST_CODE_START, 0);
   Report(IST_CODE_PROGRESS, 0);
   try {
-    StartChild();
+    StartChild(command, refused);
   } catch (const std::exception&) {
     process.reset();
     DEBUG_LOG(L"IST_CODE_FAIL start");

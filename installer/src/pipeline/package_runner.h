@@ -41,7 +41,8 @@ class PackageRunner {
   PackageRunner(const PackageRunner&) = delete;
   PackageRunner& operator=(const PackageRunner&) = delete;
 
-  // The controller sets these before every start; the worker only reads them.
+  // The controller sets these before every start; a run uses the values it
+  // was started with.
   void set_install_dir(const std::wstring& install_dir) { installDir = install_dir; }
   void set_quick_launch_shortcut(bool chosen) { quickLaunchShortcut = chosen; }
   void set_desktop_shortcut(bool chosen) { desktopShortcut = chosen; }
@@ -67,8 +68,8 @@ class PackageRunner {
                                        const std::wstring& inst_cmd);
 
  private:
-  void Run();
-  void StartChild();
+  void Run(const std::wstring& command, bool refused);
+  void StartChild(const std::wstring& command, bool refused);
   void FollowOutput(ConsoleStream& stream);
   void DrainAfterFinal();
   void Report(int32_t code, double value, const wchar_t* text = L"");

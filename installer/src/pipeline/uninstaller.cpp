@@ -39,9 +39,9 @@ std::wstring UnInstaller::BuildCommandLine(const std::wstring& uninstaller_copy,
 }
 
 void UnInstaller::StartUninstall() {
+  Wait();
   commandLine = BuildCommandLine(uninstallerCopy, ConsoleUserIsAdmin(), Utils::IsRunAsAdmin(), oldInstallFolder);
   DEBUG_LOG(L"%s", commandLine);
-  Wait();
   worker = std::make_unique<Utils::Thread>(nullptr, L"UnInstaller", [this](void*) -> uint32_t {
     Run();
     return 0;

@@ -112,6 +112,10 @@ TEST_F(UnInstallerTest, SuccessArrivesWhileTheChildRunsAndLaterOutputIsParsed) {
   for (const Report& r : reports) {
     EXPECT_NE(r.thread, caller) << r.code << " reached the callback on the caller's thread";
     EXPECT_EQ(r.thread, reports.front().thread) << r.code;
+    // Only Linux shows thread names to a test.
+    if (!r.thread_name.empty()) {
+      EXPECT_EQ(r.thread_name, "UnInstaller");
+    }
   }
 }
 

@@ -10,6 +10,19 @@
 
 #include <string>
 
+// windows.h turns these three names into macros for its own win.ini
+// functions. Undefine them here, and give the W-suffixed spellings below, so
+// our functions are reached whichever header a file includes first.
+#ifdef GetProfileString
+#undef GetProfileString
+#endif
+#ifdef GetProfileInt
+#undef GetProfileInt
+#endif
+#ifdef WriteProfileString
+#undef WriteProfileString
+#endif
+
 namespace Utils {
 
 // The value of |key| in |section|, or |default_value| (trailing blanks
@@ -28,5 +41,19 @@ int GetProfileInt(const std::wstring& section, const std::wstring& key, int defa
 // missing. False when the file cannot be written; the file is then unchanged.
 bool WriteProfileString(const std::wstring& section, const std::wstring& key,
                         const std::wstring& value, const std::wstring& path);
+
+inline std::wstring GetProfileStringW(const std::wstring& section, const std::wstring& key,
+                                      const std::wstring& default_value, const std::wstring& path,
+                                      size_t buffer_chars = 260) {
+  return GetProfileString(section, key, default_value, path, buffer_chars);
+}
+inline int GetProfileIntW(const std::wstring& section, const std::wstring& key, int default_value,
+                          const std::wstring& path) {
+  return GetProfileInt(section, key, default_value, path);
+}
+inline bool WriteProfileStringW(const std::wstring& section, const std::wstring& key,
+                                const std::wstring& value, const std::wstring& path) {
+  return WriteProfileString(section, key, value, path);
+}
 
 }  // namespace Utils

@@ -1,6 +1,6 @@
-#include "utils/profile.h"
-
 #include <windows.h>
+
+#include "utils/profile.h"
 
 #include <vector>
 

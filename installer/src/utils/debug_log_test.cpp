@@ -23,7 +23,7 @@ TEST(DebugLogFormat, Conversions) {
       {L"0049", Utils::FormatWide(L"%04d", 49)},
       {L"progress:12.500000%", Utils::FormatWide(L"progress:%f%%", 12.5)},
       {L"a wide text", Utils::FormatWide(L"a %s", std::wstring(L"wide text"))},
-      {L"narrow 下载", Utils::FormatWide(L"narrow %s", "下载")},
+      {L"narrow text", Utils::FormatWide(L"narrow %s", "text")},
       {L"[ab   ]", Utils::FormatWide(L"[%-5s]", L"ab")},
       {L"[   ab]", Utils::FormatWide(L"[%5s]", L"ab")},
       {L"code=-1 ff FF", Utils::FormatWide(L"code=%ld %x %X", -1L, 255, 255u)},

@@ -7,9 +7,12 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace kavrin::usage {
 class UsageTracker;
+class KvContextProperties;
+enum class KvEventType : int;
 }
 
 // Extra properties handed to a report routine, passed by value. Only the key
@@ -42,3 +45,22 @@ void ReportViewEvent(EventExtras extras);
 
 // One crash event ("AppCrashed", reason "崩溃"); also uploads everything queued.
 void ReportCrashEvent();
+
+// Attaches the "AB" value of |extras| as "kvc_ab" to the listed event types of
+// |context|. An empty or missing value adds nothing; a malformed one (not one
+// to three characters A-Z/0-9 starting with a letter) is dropped and the event
+// goes out without it.
+void ApplyAbProperty(const EventExtras& extras, const std::vector<kavrin::usage::KvEventType>& types,
+                     kavrin::usage::KvContextProperties& context);
+
+// Reasons are formatted into a buffer of this many characters, terminator
+// included. FitReason cuts a longer text to 199 characters without splitting
+// a character.
+constexpr size_t kReasonBufferChars = 200;
+std::wstring FitReason(const std::wstring& reason);
+
+// The collection endpoint StartTracker hands the tracker: empty (the
+// default) means the tracker's own endpoint. Tests and demos point it at a
+// local collector before StartTracker.
+void SetTrackerServerUrl(const std::wstring& url);
+std::wstring TrackerServerUrl();

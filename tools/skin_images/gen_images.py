@@ -335,9 +335,14 @@ def finished_badge():
     return c
 
 
+# The title beside the mark is text of the skin (24 px, about 200 px wide). The
+# mark sits where the pair of mark and title ends up centred in the image.
+LOGO_TITLE_OFFSET = 43
+
+
 def logo_with_title():
     c = Canvas(361, 64)
-    logo_mark(c, 0, 0, 64)
+    logo_mark(c, LOGO_TITLE_OFFSET, 0, 64)
     return c
 
 

@@ -634,6 +634,21 @@ def check_icon(folder, report):
             report.fail(ICON_FILE, "no %dx%d image" % (needed, needed))
 
 
+def check_skin(skin, images, report):
+    """Every check of one skin file; returns the font sizes it defines."""
+    check_vocabulary(skin, report)
+    check_window(skin, report)
+    check_fonts(skin, report)
+    if skin.name == "mainWnd.xml":
+        check_controls(skin, MAIN_CONTROLS, report)
+        check_main_structure(skin, report)
+    else:
+        check_controls(skin, DIALOG_CONTROLS[skin.name], report)
+        check_dialog_structure(skin, report)
+    check_images(skin, images, report)
+    return {_font_size(f) for f in skin.fonts.values()}
+
+
 def check_folder(folder):
     report = Report()
     images = ImageCache(folder)
@@ -642,17 +657,11 @@ def check_folder(folder):
         skin = load_skin(folder, name, report)
         if skin is None:
             continue
-        check_vocabulary(skin, report)
-        check_window(skin, report)
-        check_fonts(skin, report)
-        used_sizes |= {_font_size(f) for f in skin.fonts.values()}
-        if name == "mainWnd.xml":
-            check_controls(skin, MAIN_CONTROLS, report)
-            check_main_structure(skin, report)
-        else:
-            check_controls(skin, DIALOG_CONTROLS[name], report)
-            check_dialog_structure(skin, report)
-        check_images(skin, images, report)
+        try:
+            used_sizes |= check_skin(skin, images, report)
+        except (ValueError, TypeError, KeyError, IndexError, OSError) as e:
+            # A value so malformed that a check could not even read it.
+            report.fail(name, "unreadable value: %s: %s" % (type(e).__name__, e))
     if used_sizes and used_sizes != ALL_FONT_SIZES:
         report.fail("fonts", "sizes in use %s, expected %s" % (sorted(used_sizes), sorted(ALL_FONT_SIZES)))
     check_program_images(folder, images, report)

@@ -481,9 +481,11 @@ def check_dialog_structure(skin, report):
     root_control = [c for c in skin.root if c.tag != "Font"]
     if not root_control:
         return
-    body = root_control[0]
-    if body.get("bkcolor") != "#FFFFFFFF":
+    # The client area may sit inside frames; it is the first layout with a white background.
+    body = next((e for e in root_control[0].iter() if e.get("bkcolor") == "#FFFFFFFF"), None)
+    if body is None:
         report.fail(skin.name, "client background must be white")
+        return
     band = list(body)[0] if len(list(body)) else None
     if band is None or band.get("height") != "30" or band.get("bkcolor") != "#FFF5FAFE":
         report.fail(skin.name, "the first row must be the 30-pixel title band in #FFF5FAFE")

@@ -3,6 +3,8 @@
 
     gen_images.py <skin folder>            write res/... and installer.ico into the folder
     gen_images.py <skin folder> --only X   write only the images whose path contains X
+    gen_images.py <skin folder> --verify   write nothing; list images whose pixels differ
+                                           from what this script draws (exit 1 if any)
 
 Deterministic: the same source gives the same pixels. No text is drawn into
 the images; the skins put text on top with their fonts.
@@ -16,7 +18,7 @@ import sys
 sys.dont_write_bytecode = True   # keep the source tree clean
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from pngio import encode_png  # noqa: E402
+from pngio import PngError, decode_png, encode_png  # noqa: E402
 from raster import (Canvas, arc, circle, hex_colour, linear_gradient, mix, polygon,  # noqa: E402
                     polyline, radial_gradient, round_rect, segment, subtract, union, with_alpha)
 
@@ -515,11 +517,35 @@ ICON_NAME = "installer.ico"
 ICON_SIZES = (16, 24, 32, 48, 256)
 
 
+def verify(folder):
+    stale = 0
+    for path, draw in sorted(catalogue().items()):
+        canvas = draw()
+        try:
+            with open(os.path.join(folder, *path.split("/")), "rb") as f:
+                width, height, pixels = decode_png(f.read())
+        except (OSError, PngError) as e:
+            print("%s: %s" % (path, e))
+            stale += 1
+            continue
+        if (width, height, pixels) != (canvas.width, canvas.height, canvas.rgba_bytes()):
+            print("%s: differs from the drawing" % path)
+            stale += 1
+    with open(os.path.join(folder, ICON_NAME), "rb") as f:
+        if f.read() != icon_file(ICON_SIZES):
+            print("%s: differs from the drawing" % ICON_NAME)
+            stale += 1
+    print("%d image(s) out of date" % stale)
+    return 1 if stale else 0
+
+
 def main(argv):
     if len(argv) < 2:
         sys.stderr.write(__doc__)
         return 2
     out = argv[1]
+    if argv[2:] == ["--verify"]:
+        return verify(out)
     only = argv[3] if len(argv) > 3 and argv[2] == "--only" else None
     for path, draw in sorted(catalogue().items()):
         if only and only not in path:

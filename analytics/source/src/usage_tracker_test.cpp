@@ -170,7 +170,9 @@ TEST_F(TrackerTest, InitErrorsAreRaisedInOrderAndSwallowedAtCreation) {
     tracker->trackTask({"", "", "", nullptr, nullptr}, KvContextProperties());
     tracker.reset();
     // Without a logger (init stopped before it) no failure line is written.
-    if (c.message != "Unknown edition [2]!") EXPECT_EQ(out.text(), "") << c.message;
+    if (c.message != "Unknown edition [2]!") {
+      EXPECT_EQ(out.text(), "") << c.message;
+    }
   }
 }
 

@@ -14,6 +14,8 @@
 //   waitfile NAME       waits until a file NAME exists beside the program
 //                       (at most 60 seconds, then exits with 98)
 //   touch NAME          creates an empty file NAME beside the program
+//   spawn NAME          starts the program NAME beside this one, handing it
+//                       this program's standard handles, and does not wait
 //   exit CODE           ends with CODE
 //   crash               ends with a crash signal
 //
@@ -34,7 +36,9 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <spawn.h>
 #include <unistd.h>
+extern char** environ;
 #endif
 
 #include "utils/command_line.h"
@@ -71,6 +75,30 @@ void CloseOutput() {
   ::SetStdHandle(STD_OUTPUT_HANDLE, INVALID_HANDLE_VALUE);
 #else
   ::close(1);
+#endif
+}
+
+// Starts |program| with this program's standard handles, as an installer
+// that starts the product at its end would.
+void Spawn(const std::filesystem::path& program) {
+#ifdef _WIN32
+  std::wstring command = L"\"" + program.wstring() + L"\"";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdOutput = ::GetStdHandle(STD_OUTPUT_HANDLE);
+  startup.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
+  PROCESS_INFORMATION info{};
+  if (::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info)) {
+    ::CloseHandle(info.hProcess);
+    ::CloseHandle(info.hThread);
+  }
+#else
+  std::string path = program.string();
+  char* argv[] = {path.data(), nullptr};
+  pid_t pid;
+  ::posix_spawn(&pid, path.c_str(), nullptr, nullptr, argv, environ);
 #endif
 }
 
@@ -177,6 +205,8 @@ int main(int argc, char** argv) {
         if (std::chrono::steady_clock::now() > give_up) return 98;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
       }
+    } else if (command == "spawn") {
+      Spawn(Beside(self, rest));
     } else if (command == "touch") {
       std::ofstream(Beside(self, rest)).close();
     } else if (command == "exit") {

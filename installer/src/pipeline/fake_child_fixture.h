@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -10,6 +11,7 @@
 #include <mutex>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "pipeline/stage_callback.h"
@@ -71,6 +73,19 @@ class FakeChildFolder {
   }
 
   void Touch(const std::string& name) const { std::ofstream(path_ / name).close(); }
+
+  // Waits up to 20 seconds for a file the child creates; true when it came.
+  bool WaitForFile(const std::string& name) const {
+    for (int i = 0; i < 2000 && !std::filesystem::exists(path_ / name); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return std::filesystem::exists(path_ / name);
+  }
+
+  // A program the child leaves running with the child's output: it waits for
+  // "release", then says so in "grand-done" and only then writes a line.
+  void InstallLingeringProgram() const {
+    Install("grand.exe", "waitfile release\ntouch grand-done\nline State=Fail\n");
+  }
 
  private:
   std::filesystem::path path_;

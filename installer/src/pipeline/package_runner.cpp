@@ -17,6 +17,9 @@ constexpr size_t kReadBytes = 1024;
 constexpr uint32_t kPollMs = 100;
 // Output that is only drained is read in larger pieces.
 constexpr size_t kDrainBytes = 64 * 1024;
+// Once the child has ended, at most this much is still read: more than any
+// pipe holds, so only a program the child left writing into it is cut off.
+constexpr size_t kLeftoverBytes = 1024 * 1024;
 
 const wchar_t* Flag(bool value) { return value ? L"true" : L"false"; }
 
@@ -125,9 +128,9 @@ void PackageRunner::Run(const std::wstring& command, bool refused) {
   FollowOutput(stream);
   if (stream.final_result != kConsoleResultNone) DrainAfterFinal();
   process->Wait();
+  DEBUG_LOG(L"package ended with exit code %u, result %d", process->ExitCode(), stream.final_result);
   process->Close();
   consoleCodePage = stream.code_page;
-  DEBUG_LOG(L"package ended with exit code %u, result %d", process->ExitCode(), stream.final_result);
   process.reset();
   if (stream.final_result == kConsoleResultNone) Report(IST_CODE_SUCCESS, kSuccessValueEnded);
 }
@@ -137,13 +140,14 @@ void PackageRunner::Run(const std::wstring& command, bool refused) {
 // unterminated last line counts, before the run is called ended.
 void PackageRunner::FollowOutput(ConsoleStream& stream) {
   std::string bytes;
+  size_t leftover = 0;
   for (;;) {
     const bool ended = process->HasEnded();
     bytes.clear();
     const Utils::PipedProcess::ReadResult read = process->Read(bytes, kReadBytes, ended ? 0 : kPollMs);
     if (read == Utils::PipedProcess::ReadResult::kData) {
       if (ParseConsoleChunk(bytes, stream, callback) != kConsoleResultNone) return;
-      continue;
+      if (!ended || (leftover += bytes.size()) < kLeftoverBytes) continue;
     }
     if (read == Utils::PipedProcess::ReadResult::kEnd) {
       // The child closed its output; whether it ends now or later, only the
@@ -166,8 +170,12 @@ void PackageRunner::DrainAfterFinal() {
     const Utils::PipedProcess::ReadResult read = process->Read(bytes, kDrainBytes, kPollMs);
     if (read == Utils::PipedProcess::ReadResult::kEnd) return;
     if (read == Utils::PipedProcess::ReadResult::kNoData && process->HasEnded()) {
-      do bytes.clear();
-      while (process->Read(bytes, kDrainBytes, 0) == Utils::PipedProcess::ReadResult::kData);
+      size_t leftover = 0;
+      do {
+        leftover += bytes.size();
+        bytes.clear();
+      } while (leftover < kLeftoverBytes &&
+               process->Read(bytes, kDrainBytes, 0) == Utils::PipedProcess::ReadResult::kData);
       return;
     }
   }

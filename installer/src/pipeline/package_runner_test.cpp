@@ -207,6 +207,21 @@ TEST_F(PackageRunnerTest, SuccessArrivesWhileTheChildStillRuns) {
   EXPECT_EQ(Codes(reports), (std::vector<std::pair<int32_t, double>>{{2003, 0}})) << Describe(reports);
 }
 
+TEST_F(PackageRunnerTest, AProgramLeftRunningWithTheOutputDoesNotHoldTheRun) {
+  // The package starts a program that inherits its output and ends; the run
+  // ends with the package, not with that program.
+  folder_.InstallLingeringProgram();
+  auto reports = RunScript("line Progress=0.5\nspawn grand.exe\n");
+  EXPECT_EQ(Codes(reports), (std::vector<std::pair<int32_t, double>>{{2002, 0.5}, {2003, 1}})) << Describe(reports);
+  EXPECT_FALSE(std::filesystem::exists(folder_.path() / "grand-done"));
+  // The same after a final state, while the output is only drained.
+  recorder_.Clear();
+  reports = RunScript("line State=Success\nspawn grand.exe\n");
+  EXPECT_EQ(Codes(reports), (std::vector<std::pair<int32_t, double>>{{2003, 0}})) << Describe(reports);
+  folder_.Touch("release");
+  EXPECT_TRUE(folder_.WaitForFile("grand-done"));
+}
+
 TEST_F(PackageRunnerTest, EncodeAppliesToLaterLinesAndLaterRuns) {
   const std::string gbk_message = "line Message=\\xD6\\xD0\\xCE\\xC4\n";
   const auto package = folder_.Install(kPackageName, "line Encode=936\n" + gbk_message + "line State=Success\n");

@@ -15,6 +15,9 @@ namespace {
 constexpr size_t kReadBytes = 1024;
 // A read waits this long for output before the worker looks at the child again.
 constexpr uint32_t kPollMs = 100;
+// Once the child has ended, at most this much is still read: more than any
+// pipe holds, so only a program the child left writing into it is cut off.
+constexpr size_t kLeftoverBytes = 1024 * 1024;
 
 const wchar_t* Flag(bool value) { return value ? L"true" : L"false"; }
 
@@ -95,9 +98,9 @@ void UnInstaller::Run() {
   stream.code_page = consoleCodePage;
   FollowOutput(stream);
   process->Wait();
+  DEBUG_LOG(L"uninstaller ended with exit code %u, result %d", process->ExitCode(), stream.final_result);
   process->Close();
   consoleCodePage = stream.code_page;
-  DEBUG_LOG(L"uninstaller ended with exit code %u, result %d", process->ExitCode(), stream.final_result);
   process.reset();
   if (stream.final_result == kConsoleResultNone) Report(UNIST_CODE_SUCCESS, kSuccessValueEnded);
 }
@@ -106,13 +109,14 @@ void UnInstaller::Run() {
 // left in the pipe and its unterminated last line.
 void UnInstaller::FollowOutput(ConsoleStream& stream) {
   std::string bytes;
+  size_t leftover = 0;
   for (;;) {
     const bool ended = process->HasEnded();
     bytes.clear();
     const Utils::PipedProcess::ReadResult read = process->Read(bytes, kReadBytes, ended ? 0 : kPollMs);
     if (read == Utils::PipedProcess::ReadResult::kData) {
       ParseUninstallChunk(bytes, stream, callback);
-      continue;
+      if (!ended || (leftover += bytes.size()) < kLeftoverBytes) continue;
     }
     if (read == Utils::PipedProcess::ReadResult::kEnd) {
       process->Wait();

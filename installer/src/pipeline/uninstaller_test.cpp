@@ -126,6 +126,16 @@ TEST_F(UnInstallerTest, SuccessArrivesWhileTheChildRunsAndLaterOutputIsParsed) {
   }
 }
 
+TEST_F(UnInstallerTest, AProgramLeftRunningWithTheOutputDoesNotHoldTheUninstall) {
+  folder_.InstallLingeringProgram();
+  const auto reports = RunScript("line Progress=0.5\nspawn grand.exe\n");
+  EXPECT_EQ(Codes(reports), (std::vector<std::pair<int32_t, double>>{{5002, 0}, {5002, 0.5}, {5003, 1}}))
+      << Describe(reports);
+  EXPECT_FALSE(std::filesystem::exists(folder_.path() / "grand-done"));
+  folder_.Touch("release");
+  EXPECT_TRUE(folder_.WaitForFile("grand-done"));
+}
+
 TEST_F(UnInstallerTest, MissingCopyAndStartFailures) {
   const auto copy = folder_.Install(kCopyName, "line State=Success\n");
   struct Case {

@@ -51,7 +51,9 @@ class PipedProcess {
   PipedProcess& operator=(const PipedProcess&) = delete;
 
   // Creates the error, output and input pipes. The child's ends are
-  // inheritable, the parent's ends are not.
+  // inheritable, the parent's ends are not. Call Start right after: until
+  // Start (or Close) no other PipedProcess of this process can start a child,
+  // so no other child inherits these pipes.
   void CreatePipes();
 
   // Starts the child hidden, with its standard handles on the pipes, then

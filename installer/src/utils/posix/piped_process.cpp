@@ -47,12 +47,22 @@ class ScopedFd {
 
 // A pipe whose both ends are close-on-exec: the child's ends reach the child
 // only through the dup2 of the spawn, which clears the flag on the copy.
+// Descriptors 0 to 2 are the ones the child's ends are copied onto; when this
+// process runs with one of them closed, a pipe end could land there and be
+// overwritten by another copy before its own. Such an end moves above 2.
+int AboveStandard(int fd) {
+  if (fd > 2) return fd;
+  const int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, 3);
+  ::close(fd);
+  return moved;
+}
+
 bool MakePipe(ScopedFd& read_end, ScopedFd& write_end) {
   int fds[2];
   if (::pipe2(fds, O_CLOEXEC) != 0) return false;
-  read_end.Reset(fds[0]);
-  write_end.Reset(fds[1]);
-  return true;
+  read_end.Reset(AboveStandard(fds[0]));
+  write_end.Reset(AboveStandard(fds[1]));
+  return read_end.valid() && write_end.valid();
 }
 
 bool IsRegularFile(const std::string& path) {
@@ -125,8 +135,13 @@ class PipedProcess::Impl {
     do {
       r = ::waitpid(pid, &status, block ? 0 : WNOHANG);
     } while (r < 0 && errno == EINTR);
-    if (r == pid) Reaped(status);
-    else if (r < 0) reaped = true;  // not our child any more: nothing to wait for
+    if (r == pid) {
+      Reaped(status);
+    } else if (r < 0) {
+      // Reaped elsewhere (SIGCHLD ignored): it has ended, its code is lost.
+      reaped = true;
+      exit_code = 0;
+    }
     return reaped;
   }
 

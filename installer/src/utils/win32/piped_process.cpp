@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cwchar>
+#include <mutex>
 #include <vector>
 
 #include "utils/debug_log.h"
@@ -14,7 +15,7 @@ namespace Utils {
 
 namespace {
 
-// Owns one handle; a move-free holder is all the pipes need.
+// Owns one handle.
 class ScopedHandle {
  public:
   ScopedHandle() = default;
@@ -43,10 +44,20 @@ bool BytesWaiting(HANDLE pipe, DWORD& available) {
   return ::PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) != FALSE;
 }
 
+// CreateProcessW hands a child every inheritable handle of this process, not
+// only its own pipes. Between the making of one child's pipes and the closing
+// of their child ends no other child may start here, or it would keep those
+// pipes open and the first child's output would never end.
+std::mutex& InheritableHandlesMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
 }  // namespace
 
 class PipedProcess::Impl {
  public:
+  std::unique_lock<std::mutex> inheritable_handles;
   ScopedHandle error_read, error_write;
   ScopedHandle output_read, output_write;
   ScopedHandle input_read, input_write;
@@ -79,6 +90,8 @@ void PipedProcess::CreatePipes() {
   attributes.bInheritHandle = TRUE;
   attributes.lpSecurityDescriptor = nullptr;
   Impl& d = *impl_;
+  // Held until Start has closed the child's ends (or Close, if it never runs).
+  d.inheritable_handles = std::unique_lock<std::mutex>(InheritableHandlesMutex());
   if (!::CreatePipe(d.error_read.receive(), d.error_write.receive(), &attributes, 0) ||
       !::CreatePipe(d.output_read.receive(), d.output_write.receive(), &attributes, 0) ||
       !::CreatePipe(d.input_read.receive(), d.input_write.receive(), &attributes, 0)) {
@@ -96,6 +109,8 @@ void PipedProcess::CreatePipes() {
 
 void PipedProcess::Start(const std::wstring& command_line) {
   Impl& d = *impl_;
+  // Released on every way out of here.
+  const std::unique_lock<std::mutex> held = std::move(d.inheritable_handles);
   if (!d.output_write.valid() || !d.error_write.valid() || !d.input_read.valid()) throw Exception();
   if (command_line.size() >= kCommandLineCapacity || command_line.empty()) {
     DEBUG_LOG(L"command line of %d characters does not fit", static_cast<int>(command_line.size()));
@@ -181,6 +196,7 @@ void PipedProcess::Close() {
   d.input_write.Reset();
   d.process.Reset();
   d.thread.Reset();
+  if (d.inheritable_handles.owns_lock()) d.inheritable_handles.unlock();
 }
 
 bool PipedProcess::started() const { return impl_->process.valid(); }

@@ -19,5 +19,7 @@ void ReleaseProcess(intptr_t process);
 // |path| as the Linux servers see it (a Windows path under Wine becomes the
 // Unix path it stands for).
 std::string ServerPath(const std::string& path);
+// True for a Windows program running under Wine.
+bool UnderWine();
 
 }  // namespace vantelo_testing::internal

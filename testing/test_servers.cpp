@@ -93,6 +93,8 @@ void Fill(char* out, size_t size, uint64_t& state) {
 
 }  // namespace
 
+bool UnderWine() { return internal::UnderWine(); }
+
 std::string SourceDir() {
   const char* dir = std::getenv("VANTELO_SOURCE_DIR");
   return dir ? dir : "";

@@ -96,6 +96,9 @@ class TempFolder {
 std::string ReadFileBytes(const std::string& path);
 // Size of a file, -1 when it does not exist.
 int64_t FileSizeOf(const std::string& path);
+// True for a Windows test program running under Wine (tests skip, with a
+// reason, what Wine does differently from Windows).
+bool UnderWine();
 // The folder holding the test fixtures of the source tree (VANTELO_SOURCE_DIR).
 std::string SourceDir();
 

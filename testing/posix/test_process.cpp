@@ -48,4 +48,6 @@ void ReleaseProcess(intptr_t process) {}
 
 std::string ServerPath(const std::string& path) { return path; }
 
+bool UnderWine() { return false; }
+
 }  // namespace vantelo_testing::internal

@@ -62,4 +62,8 @@ std::string ServerPath(const std::string& path) {
   return result;
 }
 
+bool UnderWine() {
+  return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+}
+
 }  // namespace vantelo_testing::internal

@@ -127,10 +127,20 @@ void PipedProcess::Start(const std::wstring& command_line) {
   startup.hStdOutput = d.output_write.get();
   startup.hStdError = d.error_write.get();
   PROCESS_INFORMATION info{};
-  if (!::CreateProcessW(nullptr, d.command_line, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info)) {
-    DEBUG_LOG(L"CreateProcessW failed, error=%u", static_cast<unsigned>(::GetLastError()));
-    throw Exception();
+  // A program written a moment ago may still be held open by a scanner for
+  // a short while; that clears by itself.
+  DWORD error = ERROR_SUCCESS;
+  for (int attempt = 0; attempt < 50; ++attempt) {
+    if (::CreateProcessW(nullptr, d.command_line, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info)) {
+      error = ERROR_SUCCESS;
+      break;
+    }
+    error = ::GetLastError();
+    DEBUG_LOG(L"CreateProcessW failed, error=%u", static_cast<unsigned>(error));
+    if (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION) break;
+    ::Sleep(20);
   }
+  if (error != ERROR_SUCCESS) throw Exception();
   d.process.Reset(info.hProcess);
   d.thread.Reset(info.hThread);
   d.process_id = info.dwProcessId;

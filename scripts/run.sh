@@ -57,7 +57,9 @@ fi
 if ! locale 2>/dev/null | grep -qi 'LC_CTYPE=.*utf-\?8'; then export LC_ALL=C.UTF-8; fi
 
 step "demo server"
-bash tools/demo_server/demo_server.sh start "$DEMO/server" "$PACKAGE"
+# 400 KB/s per connection: the 1.4 MB package takes a few seconds, so the
+# progress line has something to show.
+bash tools/demo_server/demo_server.sh start "$DEMO/server" "$PACKAGE" 400k
 # shellcheck disable=SC1091
 . "$DEMO/server/server.env"
 trap 'bash "$ROOT/tools/demo_server/demo_server.sh" stop "$DEMO/server"' EXIT

@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
 # The demo download server and analytics collector, on 127.0.0.1 only.
 #
-#   demo_server.sh start STATE_DIR PACKAGE   start both; prints the settings
+#   demo_server.sh start STATE_DIR PACKAGE [RATE]
+#                                            start both; prints the settings.
+#                                            RATE limits each download
+#                                            connection ("400k"), so a local
+#                                            download shows its progress
 #   demo_server.sh stop STATE_DIR            stop both (only the processes it started)
 #   demo_server.sh events STATE_DIR          the records the collector received
 #
@@ -28,7 +32,7 @@ find_nginx() {
 }
 
 start() {
-  local state=$1 package=$2
+  local state=$1 package=$2 rate=${3:-0}
   [ -f "$package" ] || { echo "demo_server: no package at $package" >&2; exit 1; }
   mkdir -p "$state"
   state=$(cd "$state" && pwd)
@@ -60,6 +64,7 @@ http {
   server {
     listen 127.0.0.1:$port;
     root $state/www;
+    limit_rate $rate;
     location = /software/222 { return 302 http://127.0.0.1:$port/$md5/$name; }
     location / { }
   }
@@ -117,8 +122,9 @@ events() {
 }
 
 case "${1:-}" in
-  start) [ $# -eq 3 ] || { echo "usage: $0 start STATE_DIR PACKAGE" >&2; exit 2; }; start "$2" "$3" ;;
+  start) [ $# -eq 3 ] || [ $# -eq 4 ] || { echo "usage: $0 start STATE_DIR PACKAGE [RATE]" >&2; exit 2; }
+    start "$2" "$3" "${4:-0}" ;;
   stop) [ $# -eq 2 ] || { echo "usage: $0 stop STATE_DIR" >&2; exit 2; }; stop "$2" ;;
   events) [ $# -eq 2 ] || { echo "usage: $0 events STATE_DIR" >&2; exit 2; }; events "$2" ;;
-  *) echo "usage: $0 start STATE_DIR PACKAGE | stop STATE_DIR | events STATE_DIR" >&2; exit 2 ;;
+  *) echo "usage: $0 start STATE_DIR PACKAGE [RATE] | stop STATE_DIR | events STATE_DIR" >&2; exit 2 ;;
 esac

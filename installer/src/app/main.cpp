@@ -41,6 +41,9 @@ int main() {
   std::wistringstream lines(settings.Describe());
   for (std::wstring line; std::getline(lines, line);) DEBUG_LOG(L"setting %s", line);
   const Utils::CommandLine command_line(Utils::ProcessCommandLine());
+  // Where the analytics go; for demonstrations and tests against a local
+  // collector. Without it the tracker uses its own endpoint.
+  if (command_line.Has(L"-analyticsurl")) SetTrackerServerUrl(command_line.GetString(L"-analyticsurl"));
   StartTracker();
 
   int exit_code = 0;

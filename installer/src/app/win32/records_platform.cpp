@@ -15,6 +15,13 @@ std::wstring ShellFolder(int csidl) {
   return buffer;
 }
 
+// "D:\P\" and "D:\P" name the same folder; a trailing separator must not
+// make them differ (a drive root keeps its own).
+std::wstring WithoutTrailingSeparators(std::wstring folder) {
+  while (folder.size() > 3 && (folder.back() == L'\\' || folder.back() == L'/')) folder.pop_back();
+  return folder;
+}
+
 }  // namespace
 
 std::wstring AppDataFolder() {
@@ -32,8 +39,10 @@ std::wstring ProgramFilesFolder() {
   return folder;
 }
 
-bool SameFolder(const std::wstring& a, const std::wstring& b) {
-  if (a.empty() || b.empty()) return false;
+bool SameFolder(const std::wstring& a_text, const std::wstring& b_text) {
+  if (a_text.empty() || b_text.empty()) return false;
+  const std::wstring a = WithoutTrailingSeparators(a_text);
+  const std::wstring b = WithoutTrailingSeparators(b_text);
   wchar_t relative[MAX_PATH] = {};
   if (!PathRelativePathToW(relative, a.c_str(), FILE_ATTRIBUTE_DIRECTORY, b.c_str(),
                            FILE_ATTRIBUTE_DIRECTORY))

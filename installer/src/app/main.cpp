@@ -14,6 +14,7 @@
 #include "event_reporting.h"
 #include "utils/command_line.h"
 #include "utils/debug_log.h"
+#include "utils/path.h"
 #include "utils/system.h"
 
 namespace {
@@ -24,6 +25,14 @@ constexpr int kUsageExit = 64;
 }  // namespace
 
 int main() {
+  // A person at a terminal wants the progress and the messages, not the
+  // trace; the trace then goes to a file in the private temp folder.
+  const Utils::CommandLine command_line(Utils::ProcessCommandLine());
+  if (command_line.Has(L"-silent")) {
+    const std::wstring temp = Utils::GetTempFolder();
+    if (!temp.empty()) silent_platform::MoveTraceOffTerminal(Utils::JoinPath(temp, L"VanteloInstaller.trace.txt"));
+  }
+
   InstallerSettings& settings = InstallerSettings::Instance();
   if (curl_global_init(CURL_GLOBAL_ALL) != CURLE_OK) {
     settings.CurlReady = false;
@@ -40,7 +49,6 @@ int main() {
   settings.ApplyCommandLine();
   std::wistringstream lines(settings.Describe());
   for (std::wstring line; std::getline(lines, line);) DEBUG_LOG(L"setting %s", line);
-  const Utils::CommandLine command_line(Utils::ProcessCommandLine());
   // Where the analytics go; for demonstrations and tests against a local
   // collector. Without it the tracker uses its own endpoint.
   if (command_line.Has(L"-analyticsurl")) SetTrackerServerUrl(command_line.GetString(L"-analyticsurl"));

@@ -13,6 +13,13 @@ bool StdoutIsTerminal();
 void WriteStdout(const std::wstring& text);
 void WriteStderr(const std::wstring& text);
 
+// When the standard error is a terminal and the trace goes there (POSIX),
+// sends the trace to |trace_path| instead, so the terminal shows only the
+// progress line and the messages; WriteStderr keeps writing to the terminal.
+// Returns true when the trace was moved. Windows: the trace goes to the
+// debugger channel anyway; nothing to do.
+bool MoveTraceOffTerminal(const std::wstring& trace_path);
+
 // Utils::CheckNetwork on the calling thread, with COM set up around it.
 int CheckNetwork();
 

@@ -1,6 +1,7 @@
 #include "app/silent_platform.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -15,10 +16,17 @@ namespace silent_platform {
 
 namespace {
 
-void Write(std::FILE* stream, const std::wstring& text) {
+// The terminal's error stream once the trace has been moved off it.
+int g_message_fd = STDERR_FILENO;
+
+void Write(int fd, const std::wstring& text) {
   const std::string bytes = Utils::WideToUtf8(text);
-  std::fwrite(bytes.data(), 1, bytes.size(), stream);
-  std::fflush(stream);
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n <= 0) return;
+    done += static_cast<size_t>(n);
+  }
 }
 
 // The file name of a process's program: the target of /proc/<pid>/exe, or,
@@ -44,8 +52,27 @@ std::string ProgramName(const std::string& pid) {
 
 bool StdoutIsTerminal() { return ::isatty(STDOUT_FILENO) == 1; }
 
-void WriteStdout(const std::wstring& text) { Write(stdout, text); }
-void WriteStderr(const std::wstring& text) { Write(stderr, text); }
+void WriteStdout(const std::wstring& text) {
+  std::fflush(stdout);
+  Write(STDOUT_FILENO, text);
+}
+void WriteStderr(const std::wstring& text) { Write(g_message_fd, text); }
+
+bool MoveTraceOffTerminal(const std::wstring& trace_path) {
+  if (::isatty(STDERR_FILENO) != 1 || trace_path.empty()) return false;
+  const int trace = ::open(Utils::ToMultiByte(trace_path, Utils::kCodePageAnsi).c_str(),
+                           O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  if (trace < 0) return false;
+  const int terminal = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
+  if (terminal < 0 || ::dup2(trace, STDERR_FILENO) < 0) {
+    ::close(trace);
+    if (terminal >= 0) ::close(terminal);
+    return false;
+  }
+  ::close(trace);
+  g_message_fd = terminal;
+  return true;
+}
 
 int CheckNetwork() { return Utils::CheckNetwork(); }
 

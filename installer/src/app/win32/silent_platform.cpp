@@ -36,6 +36,8 @@ bool StdoutIsTerminal() {
 void WriteStdout(const std::wstring& text) { Write(STD_OUTPUT_HANDLE, text); }
 void WriteStderr(const std::wstring& text) { Write(STD_ERROR_HANDLE, text); }
 
+bool MoveTraceOffTerminal(const std::wstring&) { return false; }
+
 int CheckNetwork() {
   const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   const int result = Utils::CheckNetwork();

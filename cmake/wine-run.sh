@@ -10,4 +10,4 @@ fi
 export WINEPREFIX="$VANTELO_WINEPREFIX"
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
-exec timeout --kill-after=10 "${VANTELO_WINE_TIMEOUT:-900}" wine "$@"
+exec timeout --kill-after=10 "${VANTELO_WINE_TIMEOUT:-240}" wine "$@"

@@ -27,14 +27,22 @@ export VANTELO_WINEPREFIX="$BUILD/wineprefix"
 export WINEPREFIX="$VANTELO_WINEPREFIX"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
+# A server left from an earlier run may hold a display that is gone, and
+# every program would then wait on it.
+wineserver -k >/dev/null 2>&1
 if [ ! -f "$WINEPREFIX/.vantelo-ready" ]; then
   echo "creating Wine prefix"
   timeout 300 wineboot -i >/dev/null 2>&1
   # Without a window manager, closing a window stalls unless Wine manages none.
   timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-  timeout 60 wineserver -w
+  timeout 120 wineserver -w
+  wineserver -k >/dev/null 2>&1
   touch "$WINEPREFIX/.vantelo-ready"
 fi
 wineserver -p
+# The first program in a new prefix finishes the prefix's own set-up.
+timeout 120 wine cmd /c exit >/dev/null 2>&1
 trap 'wineserver -k >/dev/null 2>&1' EXIT
-cd "$BUILD" && ctest --output-on-failure -j2 --timeout 900
+# One program at a time: Wine's start-up is the cost, not the tests. A
+# program that Wine leaves hanging at exit is tried once more.
+cd "$BUILD" && ctest --output-on-failure --timeout 600 --repeat after-timeout:2 ${VANTELO_CTEST_ARGS:-}

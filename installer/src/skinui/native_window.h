@@ -51,6 +51,9 @@ class CNativeWindow;
 CNativeWindow* FromHandle(WindowHandle window);
 // True when a display is available for windows (X11: $DISPLAY opens).
 bool WindowSystemAvailable();
+// Shows the system's own message box (error icon, one OK button) and
+// answers true; false when the platform has none (the caller draws one).
+bool PlatformMessageBox(const std::wstring& text, const std::wstring& caption);
 // True when windows can be translucent (X11: a compositing manager runs).
 bool TranslucentWindowsAvailable();
 

@@ -101,7 +101,7 @@ class MessageBoxWindow : public CNativeWindow {
 }  // namespace
 
 void ShowSystemMessageBox(const std::wstring& text, const std::wstring& caption) {
-  if (!WindowSystemAvailable()) return;
+  if (PlatformMessageBox(text, caption) || !WindowSystemAvailable()) return;
   MessageBoxWindow box(text);
   if (!box.Create(kNoWindow, L"SkinUIMessageBox", caption, kWsVisible | kWsPopup, 0, -1, -1, 320,
                   130)) {

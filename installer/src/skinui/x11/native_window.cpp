@@ -477,6 +477,8 @@ bool IsWindow(WindowHandle window) { return window != kNoWindow && Find(window) 
 
 bool WindowSystemAvailable() { return OpenDisplay() != nullptr; }
 
+bool PlatformMessageBox(const std::wstring&, const std::wstring&) { return false; }
+
 bool TranslucentWindowsAvailable() {
   Display* d = OpenDisplay();
   if (d == nullptr) return false;

@@ -145,10 +145,12 @@ class PipedProcess::Impl {
     return reaped;
   }
 
+  // Reads and drops what waits in the error pipe, at most 64 KB a call so a
+  // child that floods it cannot keep us from its output.
   void DrainErrors() {
     if (!error_read.valid()) return;
     char sink[4096];
-    for (;;) {
+    for (int round = 0; round < 16; ++round) {
       pollfd p{error_read.get(), POLLIN, 0};
       if (::poll(&p, 1, 0) <= 0 || !(p.revents & (POLLIN | POLLHUP))) return;
       const ssize_t n = ::read(error_read.get(), sink, sizeof sink);

@@ -66,12 +66,14 @@ class PipedProcess::Impl {
   DWORD thread_id = 0;
   wchar_t command_line[kCommandLineCapacity] = {};
 
+  // Reads and drops what waits in the error pipe, at most 64 KB a call so a
+  // child that floods it cannot keep us from its output.
   void DrainErrors() {
     if (!error_read.valid()) return;
     char sink[4096];
     DWORD available = 0;
-    while (BytesWaiting(error_read.get(), available)) {
-      if (available == 0) return;
+    for (int round = 0; BytesWaiting(error_read.get(), available); ++round) {
+      if (available == 0 || round == 16) return;
       DWORD got = 0;
       const DWORD want = available < sizeof sink ? available : static_cast<DWORD>(sizeof sink);
       if (!::ReadFile(error_read.get(), sink, want, &got, nullptr) || got == 0) break;

@@ -64,9 +64,6 @@ cleanup() {
 trap cleanup EXIT
 
 START=$SECONDS
-step_start=$SECONDS
-step() { step_start=$SECONDS; echo "build-win-deps: building $1 ..."; }
-done_step() { echo "build-win-deps: $1 done in $((SECONDS - step_start))s"; }
 
 # run LOG CMD...: appends the command's output to LOG; on failure shows its tail.
 run() {
@@ -133,7 +130,7 @@ if ! have_deb_src; then
   need_update=1
 fi
 # deb-src configured but its index never fetched (or fetched by an older run).
-if [ "$need_update" = 0 ] && ! apt-cache showsrc curl 2>/dev/null | grep -q '^Package: curl'; then
+if [ "$need_update" = 0 ] && ! apt-cache showsrc curl 2>/dev/null | grep '^Package: curl' >/dev/null; then
   need_update=1
 fi
 if [ "$need_update" = 1 ]; then
@@ -141,7 +138,7 @@ if [ "$need_update" = 1 ]; then
   run "$WORK/apt.log" $SUDO apt-get update
 fi
 
-step "Debian sources"
+echo "build-win-deps: fetching Debian sources"
 SRC="$WORK/src"
 mkdir -p "$SRC"
 # As root, apt would hand the download to the _apt user, who cannot write here.
@@ -150,20 +147,20 @@ mkdir -p "$SRC"
 if [ -n "$SUDO" ]; then $SUDO chown -R "$(id -u):$(id -g)" "$SRC"; fi
 srcdir() {  # srcdir PACKAGE -> the one unpacked tree of PACKAGE
   local d
-  d="$(find "$SRC" -mindepth 1 -maxdepth 1 -type d -name "$1-*" | head -n 1)"
+  d="$(find "$SRC" -mindepth 1 -maxdepth 1 -type d -name "$1-*" -print -quit)"
   [ -n "$d" ] || { echo "build-win-deps: no unpacked source for $1" >&2; exit 1; }
   echo "$d"
 }
 srcver() {  # srcver PACKAGE -> Debian version of the downloaded .dsc
   local f
-  f="$(find "$SRC" -maxdepth 1 -name "$1_*.dsc" | head -n 1)"
+  f="$(find "$SRC" -maxdepth 1 -name "$1_*.dsc" -print -quit)"
   basename "$f" .dsc | sed "s/^$1_//"
 }
 CURL_SRC="$(srcdir curl)"
 XZ_SRC="$(srcdir xz-utils)"
 ARCHIVE_SRC="$(srcdir libarchive)"
 PUGI_SRC="$(srcdir pugixml)"
-done_step "Debian sources"
+echo "build-win-deps: sources fetched in $((SECONDS - START))s"
 
 # ---------------------------------------------------------------- common
 # Start from an empty cache: a half-finished or older build leaves nothing behind.
@@ -193,90 +190,113 @@ cp /usr/$HOST/include/zlib.h /usr/$HOST/include/zconf.h "$CACHE/include/"
 mkdir -p "$CACHE/include/stb"
 cp /usr/include/stb/*.h "$CACHE/include/stb/"
 
-# ---------------------------------------------------------------- liblzma
-step "liblzma (xz-utils $(srcver xz-utils))"
-B="$WORK/build-xz"; L="$WORK/xz.log"; mkdir -p "$B"
-# Only the library: its subdirectory builds without the po/ and man page rules.
-(cd "$B" && run "$L" "$XZ_SRC/configure" "${CONFIGURE_COMMON[@]}" \
-   --enable-threads=vista --disable-xz --disable-xzdec --disable-lzmadec \
-   --disable-lzmainfo --disable-lzma-links --disable-scripts --disable-doc --disable-nls)
-run "$L" make -C "$B/src/liblzma" -j"$JOBS"
-run "$L" make -C "$B/src/liblzma" install
-done_step "liblzma"
+# Each builder runs in its own subshell; "run" and "require" end only that one.
+build_liblzma() {
+  local t=$SECONDS B="$WORK/build-xz" L="$WORK/xz.log"
+  echo "build-win-deps: liblzma (xz-utils $(srcver xz-utils)) started"
+  mkdir -p "$B"
+  # Only the library: its subdirectory builds without the po/ and man page rules.
+  (cd "$B" && run "$L" "$XZ_SRC/configure" "${CONFIGURE_COMMON[@]}" \
+     --enable-threads=vista --disable-xz --disable-xzdec --disable-lzmadec \
+     --disable-lzmainfo --disable-lzma-links --disable-scripts --disable-doc --disable-nls)
+  run "$L" make -C "$B/src/liblzma" -j"$JOBS"
+  run "$L" make -C "$B/src/liblzma" install
+  echo "build-win-deps: liblzma done in $((SECONDS - t))s"
+}
 
-# ---------------------------------------------------------------- libcurl
-step "libcurl (curl $(srcver curl))"
-# Debian's series ends with two patches that rename the library for its GnuTLS
-# and NSS flavours; take them off again to build the plain libcurl.
-for p in 99_nss.patch 90_gnutls.patch; do
-  if [ -f "$CURL_SRC/debian/patches/$p" ] &&
-     (cd "$CURL_SRC" && patch -R -p1 -s -f --dry-run <"debian/patches/$p" >/dev/null 2>&1); then
-    (cd "$CURL_SRC" && patch -R -p1 -s -f <"debian/patches/$p" >/dev/null)
-  fi
-done
-B="$WORK/build-curl"; L="$WORK/curl.log"; mkdir -p "$B"
-# Schannel TLS (no OpenSSL); --disable-pthreads gives the threaded resolver on
-# Win32 threads, so libcurl needs no winpthread. HTTP(S) and file:// only.
-(cd "$B" && run "$L" "$CURL_SRC/configure" "${CONFIGURE_COMMON[@]}" \
-   --disable-maintainer-mode --with-schannel --without-ssl --without-openssl \
-   --with-zlib="$CACHE" --enable-threaded-resolver --disable-pthreads \
-   --enable-ipv6 --enable-sspi \
-   --disable-ftp --disable-ldap --disable-ldaps --disable-rtsp --disable-dict \
-   --disable-telnet --disable-tftp --disable-pop3 --disable-imap --disable-smb \
-   --disable-smtp --disable-gopher --disable-mqtt --disable-ntlm-wb \
-   --disable-manual --disable-libcurl-option \
-   --without-libpsl --without-brotli --without-zstd --without-nghttp2 \
-   --without-ngtcp2 --without-nghttp3 --without-quiche --without-msh3 \
-   --without-libidn2 --without-winidn --without-libssh2 --without-libssh \
-   --without-wolfssh --without-librtmp --without-libgsasl --without-hyper \
-   --without-ca-bundle --without-ca-path \
-   --without-zsh-functions-dir --without-fish-functions-dir)
-require "$B/lib/curl_config.h" '^#define USE_SCHANNEL 1' "Schannel"
-require "$B/lib/curl_config.h" '^#define HAVE_LIBZ 1' "zlib"
-require "$B/lib/curl_config.h" '^#define USE_THREADS_WIN32 1' "the Win32 threaded resolver"
-run "$L" make -C "$B/lib" -j"$JOBS"
-run "$L" make -C "$B/lib" install
-run "$L" make -C "$B/include" install
-done_step "libcurl"
+build_libcurl() {
+  local t=$SECONDS B="$WORK/build-curl" L="$WORK/curl.log" p
+  echo "build-win-deps: libcurl (curl $(srcver curl)) started"
+  # Debian's series ends with two patches that rename the library for its
+  # GnuTLS and NSS flavours; take them off again to build the plain libcurl.
+  for p in 99_nss.patch 90_gnutls.patch; do
+    if [ -f "$CURL_SRC/debian/patches/$p" ] &&
+       (cd "$CURL_SRC" && patch -R -p1 -s -f --dry-run <"debian/patches/$p" >/dev/null 2>&1); then
+      (cd "$CURL_SRC" && run "$L" patch -R -p1 -f -i "debian/patches/$p")
+    fi
+  done
+  mkdir -p "$B"
+  # Schannel TLS, no OpenSSL. --disable-pthreads puts the threaded resolver on
+  # Win32 threads, so libcurl needs nothing from winpthread. HTTP(S) and
+  # file:// only.
+  (cd "$B" && run "$L" "$CURL_SRC/configure" "${CONFIGURE_COMMON[@]}" \
+     --disable-maintainer-mode --with-schannel \
+     --with-zlib="$CACHE" --enable-threaded-resolver --disable-pthreads \
+     --enable-ipv6 --enable-sspi \
+     --disable-ftp --disable-ldap --disable-ldaps --disable-rtsp --disable-dict \
+     --disable-telnet --disable-tftp --disable-pop3 --disable-imap --disable-smb \
+     --disable-smtp --disable-gopher --disable-mqtt --disable-ntlm-wb \
+     --disable-manual --disable-libcurl-option \
+     --without-libpsl --without-brotli --without-zstd --without-nghttp2 \
+     --without-ngtcp2 --without-nghttp3 --without-quiche --without-msh3 \
+     --without-libidn2 --without-winidn --without-libssh2 --without-libssh \
+     --without-wolfssh --without-librtmp --without-libgsasl --without-hyper \
+     --without-ca-bundle --without-ca-path \
+     --without-zsh-functions-dir --without-fish-functions-dir)
+  require "$B/lib/curl_config.h" '^#define USE_SCHANNEL 1' "Schannel"
+  require "$B/lib/curl_config.h" '^#define HAVE_LIBZ 1' "zlib"
+  require "$B/lib/curl_config.h" '^#define USE_THREADS_WIN32 1' "the Win32 threaded resolver"
+  run "$L" make -C "$B/lib" -j"$JOBS"
+  run "$L" make -C "$B/lib" install
+  run "$L" make -C "$B/include" install
+  echo "build-win-deps: libcurl done in $((SECONDS - t))s"
+}
 
-# ---------------------------------------------------------------- libarchive
-step "libarchive ($(srcver libarchive))"
-B="$WORK/build-libarchive"; L="$WORK/libarchive.log"; mkdir -p "$B"
-# Only reads a 7z (LZMA2) archive from memory: zlib and liblzma, nothing else.
-# CNG (bcrypt) stays on for the digests it needs on Windows.
-(cd "$B" && CPPFLAGS="$CPPFLAGS -DLZMA_API_STATIC" run "$L" "$ARCHIVE_SRC/configure" \
-   "${CONFIGURE_COMMON[@]}" --disable-maintainer-mode \
-   --disable-bsdtar --disable-bsdcat --disable-bsdcpio --disable-acl --disable-xattr \
-   --with-zlib --with-lzma --without-bz2lib --without-libb2 --without-iconv \
-   --without-lz4 --without-zstd --without-lzo2 --without-mbedtls --without-nettle \
-   --without-openssl --without-xml2 --without-expat)
-require "$B/config.h" '^#define HAVE_LZMA_H 1' "liblzma"
-require "$B/config.h" '^#define HAVE_LIBLZMA 1' "liblzma"
-require "$B/config.h" '^#define HAVE_ZLIB_H 1' "zlib"
-run "$L" make -C "$B" -j"$JOBS"
-run "$L" make -C "$B" install
-done_step "libarchive"
+build_libarchive() {  # needs liblzma in the cache
+  local t=$SECONDS B="$WORK/build-libarchive" L="$WORK/libarchive.log"
+  echo "build-win-deps: libarchive ($(srcver libarchive)) started"
+  mkdir -p "$B"
+  # The installer only reads a 7z (LZMA2) archive from memory: zlib and
+  # liblzma, nothing else. CNG (bcrypt) stays on for the digests on Windows.
+  (cd "$B" && CPPFLAGS="$CPPFLAGS -DLZMA_API_STATIC" run "$L" "$ARCHIVE_SRC/configure" \
+     "${CONFIGURE_COMMON[@]}" --disable-maintainer-mode \
+     --disable-bsdtar --disable-bsdcat --disable-bsdcpio --disable-acl --disable-xattr \
+     --with-zlib --with-lzma --without-bz2lib --without-libb2 --without-iconv \
+     --without-lz4 --without-zstd --without-lzo2 --without-mbedtls --without-nettle \
+     --without-openssl --without-xml2 --without-expat)
+  require "$B/config.h" '^#define HAVE_LZMA_H 1' "liblzma"
+  require "$B/config.h" '^#define HAVE_LIBLZMA 1' "liblzma"
+  require "$B/config.h" '^#define HAVE_ZLIB_H 1' "zlib"
+  run "$L" make -C "$B" -j"$JOBS"
+  run "$L" make -C "$B" install
+  echo "build-win-deps: libarchive done in $((SECONDS - t))s"
+}
 
-# ---------------------------------------------------------------- pugixml
-step "pugixml ($(srcver pugixml))"
-B="$WORK/build-pugixml"; L="$WORK/pugixml.log"
-run "$L" cmake -S "$PUGI_SRC" -B "$B" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" \
-  -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$CACHE" -DCMAKE_INSTALL_LIBDIR=lib \
-  -DBUILD_SHARED_LIBS=OFF -DPUGIXML_BUILD_TESTS=OFF
-run "$L" cmake --build "$B" -j "$JOBS"
-run "$L" cmake --install "$B"
-done_step "pugixml"
+build_pugixml() {
+  local t=$SECONDS B="$WORK/build-pugixml" L="$WORK/pugixml.log"
+  echo "build-win-deps: pugixml ($(srcver pugixml)) started"
+  run "$L" cmake -S "$PUGI_SRC" -B "$B" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$CACHE" -DCMAKE_INSTALL_LIBDIR=lib \
+    -DBUILD_SHARED_LIBS=OFF -DPUGIXML_BUILD_TESTS=OFF
+  run "$L" cmake --build "$B" -j "$JOBS"
+  run "$L" cmake --install "$B"
+  echo "build-win-deps: pugixml done in $((SECONDS - t))s"
+}
 
-# ---------------------------------------------------------------- googletest
+build_googletest() {
+  local t=$SECONDS B="$WORK/build-googletest" L="$WORK/googletest.log"
+  echo "build-win-deps: GoogleTest + GoogleMock (googletest $GTEST_VER) started"
+  # On MinGW gtest synchronises through Win32 mutexes, so it stays thread-safe;
+  # gtest_disable_pthreads=OFF only spells out the default.
+  run "$L" cmake -S /usr/src/googletest -B "$B" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$CACHE" -DCMAKE_INSTALL_LIBDIR=lib \
+    -DBUILD_SHARED_LIBS=OFF -DBUILD_GMOCK=ON -DINSTALL_GTEST=ON -Dgtest_disable_pthreads=OFF
+  run "$L" cmake --build "$B" -j "$JOBS"
+  run "$L" cmake --install "$B"
+  echo "build-win-deps: GoogleTest done in $((SECONDS - t))s"
+}
+
+# Most of the time goes into configure scripts, which run one compiler at a
+# time; three independent chains side by side keep both cores busy.
 GTEST_VER="$(dpkg-query -W -f='${Version}' googletest 2>/dev/null || echo unknown)"
-step "GoogleTest + GoogleMock (googletest $GTEST_VER)"
-B="$WORK/build-googletest"; L="$WORK/googletest.log"
-run "$L" cmake -S /usr/src/googletest -B "$B" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" \
-  -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$CACHE" -DCMAKE_INSTALL_LIBDIR=lib \
-  -DBUILD_SHARED_LIBS=OFF -DBUILD_GMOCK=ON -DINSTALL_GTEST=ON -Dgtest_disable_pthreads=OFF
-run "$L" cmake --build "$B" -j "$JOBS"
-run "$L" cmake --install "$B"
-done_step "GoogleTest"
+( build_liblzma; build_libarchive ) & chain_archive=$!
+( build_libcurl ) & chain_curl=$!
+( build_pugixml; build_googletest ) & chain_cxx=$!
+failed=0
+wait "$chain_archive" || failed=1
+wait "$chain_curl" || failed=1
+wait "$chain_cxx" || failed=1
+[ "$failed" = 0 ] || exit 1
 
 # ---------------------------------------------------------------- finish
 # Static archives only: no import libraries, libtool files or programs.

@@ -11,12 +11,16 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "skin/sequence_controls.h"
+#include "skin/skin_archive.h"
+#include "skin/skin_resource.h"
 #include "skin/skin_frame.h"
 #include "skinui/container.h"
 #include "skinui/controls.h"
@@ -120,6 +124,7 @@ class TestWindow : public CSkinFrame {
     return nullptr;
   }
   void OnNotify(SkinNotify& msg) override {
+    if (on_notify) on_notify(msg);
     notes.push_back(Utils::WideToUtf8(msg.type) + ":" +
                     (msg.sender ? Utils::WideToUtf8(msg.sender->GetName()) : ""));
     CSkinFrame::OnNotify(msg);
@@ -145,6 +150,7 @@ class TestWindow : public CSkinFrame {
   std::vector<std::string> notes;
   std::vector<int> posted;
   std::function<void(SkinNotify&)> on_click;
+  std::function<void(SkinNotify&)> on_notify;
 };
 
 // Ends a modal run that the test failed to end, so nothing hangs.
@@ -284,28 +290,34 @@ TEST_F(SkinWindowTest, ModalDialogDisablesOwnerWhilePostedMessagesStillArrive) {
       dialog.Close(7);
     }
   };
-  // A worker posts to the owner while the dialog runs.
-  std::thread worker([h = owner.GetHWND()] {
-    for (int i = 1; i <= 3; ++i) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-      PostMessage(h, kWmUser + 1000, static_cast<uintptr_t>(i), 0);
-    }
-  });
-  // Click the owner's custom-install button (outside the dialog), then the
-  // dialog's okBtn.
+  // Once the dialog runs: a worker posts to the owner; when the owner has
+  // handled the posts, xdotool clicks the owner's custom-install button
+  // (outside the dialog) and then the dialog's okBtn.
   CControlUI* install = owner.FindControl(L"customeBtn");
   CControlUI* ok = dialog.FindControl(L"okBtn");
   const Point pi = Centre(install->GetPos()), po = Centre(ok->GetPos());
-  pid_t pid = Spawn({"xdotool", "sleep", "0.6", "mousemove", Num(o.left + pi.x),
-                     Num(o.top + pi.y), "click", "1", "sleep", "0.2", "mousemove",
-                     Num(d.left + po.x), Num(d.top + po.y), "click", "1"});
-  ASSERT_GT(pid, 0);
+  std::thread worker;
+  pid_t pid = -1;
+  dialog.on_notify = [&](SkinNotify& msg) {
+    if (msg.type != L"timer") return;
+    if (!worker.joinable()) {
+      worker = std::thread([h = owner.GetHWND()] {
+        for (int i = 1; i <= 3; ++i) PostMessage(h, kWmUser + 1000, static_cast<uintptr_t>(i), 0);
+      });
+    } else if (pid < 0 && owner.posted.size() == 3) {
+      dialog.manager().KillTimer(dialog.manager().GetRoot(), 1);
+      pid = Spawn({"xdotool", "mousemove", Num(o.left + pi.x), Num(o.top + pi.y), "click", "1",
+                   "sleep", "0.2", "mousemove", Num(d.left + po.x), Num(d.top + po.y), "click", "1"});
+    }
+  };
+  dialog.manager().SetTimer(dialog.manager().GetRoot(), 1, 20);
   uint32_t result;
   {
     Watchdog dog(dialog.GetHWND(), 10);
     result = dialog.ShowModal();
   }
-  worker.join();
+  if (worker.joinable()) worker.join();
+  ASSERT_GT(pid, 0);
   waitpid(pid, nullptr, 0);
   EXPECT_EQ(result, 7u);
   EXPECT_FALSE(owner_enabled_during);
@@ -314,6 +326,75 @@ TEST_F(SkinWindowTest, ModalDialogDisablesOwnerWhilePostedMessagesStillArrive) {
   EXPECT_TRUE(owner.IsWindowEnabled()) << "enabled again";
   EXPECT_FALSE(IsWindow(dialog.GetHWND()));
   EXPECT_TRUE(IsWindow(owner.GetHWND()));
+}
+
+TEST_F(SkinWindowTest, QuitEndsTheModalRunAndIsPostedAgain) {
+  TestWindow w(L"MessageBox1Wnd.xml");
+  ASSERT_TRUE(w.Create(kNoWindow, L"q", kWsVisible | kWsOverlappedWindow, 0));
+  w.on_notify = [&w](SkinNotify& msg) {
+    if (msg.type != L"timer") return;
+    w.manager().KillTimer(w.manager().GetRoot(), 1);
+    PostQuitMessage(5);
+  };
+  w.manager().SetTimer(w.manager().GetRoot(), 1, 20);
+  {
+    Watchdog dog(w.GetHWND(), 10);
+    EXPECT_EQ(w.ShowModal(), 0u) << "no WM_CLOSE was taken";
+  }
+  EXPECT_TRUE(IsWindow(w.GetHWND()));
+  Message msg;
+  ASSERT_TRUE(PumpUntil([&] { return PeekMessage(msg) && msg.message == kWmQuit; }, 1000));
+  EXPECT_EQ(msg.wParam, 5u);
+}
+
+TEST_F(SkinWindowTest, MinimisingHidesTheShadowAndRestoringShowsIt) {
+  TestWindow w(L"NetworkTipWnd.xml");
+  ASSERT_TRUE(w.Create(kNoWindow, L"m", kWsVisible | kWsOverlappedWindow, 0));
+  ASSERT_TRUE(PumpUntil([&] { return !w.framebuffer().empty(); }));
+  CNativeWindow* shadow = FromHandle(w.shadow().window());
+  ASSERT_NE(shadow, nullptr);
+  EXPECT_TRUE(shadow->IsVisible());
+  // The minimise button of the skin would do the same; NetworkTipWnd has none.
+  SendMessage(w.GetHWND(), kWmSysCommand, kScMinimize, 0);
+  EXPECT_FALSE(shadow->IsVisible());
+  EXPECT_FALSE(w.shadow().IsVisible());
+  w.Restore();
+  EXPECT_TRUE(shadow->IsVisible());
+  w.DestroyWindow();
+  EXPECT_EQ(FromHandle(w.shadow().window()), nullptr);
+}
+
+TEST_F(SkinWindowTest, ShowShadowTrueIgnoresCaseAndRefusedValuesKeepDefaults) {
+  const char* bin = std::getenv("VANTELO_BINARY_DIR");
+  std::ifstream in(std::string(bin ? bin : ".") + "/installer/src/skin/testdata/fixture.7z",
+                   std::ios::binary);
+  std::vector<uint8_t> fixture((std::istreambuf_iterator<char>(in)), {});
+  ASSERT_TRUE(SkinPackage::OpenFromMemory(fixture.data(), fixture.size()));
+  {
+    TestWindow yes(L"shadowYes.xml");
+    ASSERT_TRUE(yes.Create(kNoWindow, L"y", kWsVisible | kWsOverlappedWindow, 0));
+    EXPECT_EQ(yes.shadow().window(), kNoWindow) << "\"yes\" is not true";
+    TestWindow upper(L"shadowTrue.xml");
+    ASSERT_TRUE(upper.Create(kNoWindow, L"t", kWsVisible | kWsOverlappedWindow, 0));
+    ASSERT_NE(upper.shadow().window(), kNoWindow) << "\"TRUE\" counts";
+    const ShadowParams& p = upper.shadow().params();
+    EXPECT_EQ(p.size, 6);
+    EXPECT_EQ(p.sharpness, 5) << "25 is refused";
+    EXPECT_EQ(p.darkness, 150) << "300 is refused";
+    EXPECT_EQ(p.x_offset, 2);
+    EXPECT_EQ(p.y_offset, 3);
+    EXPECT_EQ(p.color, 0xFFEDF0F4u);
+    ASSERT_TRUE(PumpUntil([&] { return !upper.framebuffer().empty(); }));
+    const Rect r = upper.GetWindowRect();
+    CNativeWindow* shadow = FromHandle(upper.shadow().window());
+    EXPECT_EQ(shadow->GetWindowRect(), (Rect{r.left + 2 - 6, r.top + 3 - 6, r.right + 2 + 6,
+                                              r.bottom + 3 + 6}));
+  }
+  // Back to the package linked into the program for the other tests.
+  const uint8_t* data = nullptr;
+  size_t size = 0;
+  ASSERT_TRUE(FindSkinResource(kSkinResourceId, kSkinResourceType, &data, &size));
+  ASSERT_TRUE(SkinPackage::OpenFromMemory(data, size));
 }
 
 TEST_F(SkinWindowTest, TypingIntoTheEditIncludingChinese) {

@@ -83,14 +83,39 @@ class GdiTextService final : public TextService {
   }
 
  private:
+  HFONT Create(const FontSpec& spec, const wchar_t* face) {
+    return CreateFontW(-spec.size, 0, 0, 0, spec.bold ? FW_BOLD : FW_NORMAL, spec.italic,
+                       spec.underline, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                       CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, DEFAULT_PITCH, face);
+  }
+
+  bool DrawsChinese(HFONT font) {
+    SelectObject(dc_, font);
+    const wchar_t probe = L'安';
+    WORD index = 0xFFFF;
+    return GetGlyphIndicesW(dc_, &probe, 1, &index, GGI_MARK_NONEXISTING_GLYPHS) != GDI_ERROR &&
+           index != 0xFFFF;
+  }
+
   void Select(const FontSpec& spec) {
     auto key = std::make_tuple(spec.face, spec.size, spec.bold, spec.underline, spec.italic);
     auto it = fonts_.find(key);
     if (it == fonts_.end()) {
-      HFONT font = CreateFontW(-spec.size, 0, 0, 0, spec.bold ? FW_BOLD : FW_NORMAL, spec.italic,
-                               spec.underline, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                               CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, DEFAULT_PITCH,
-                               spec.face.c_str());
+      HFONT font = Create(spec, spec.face.c_str());
+      // Where the skin's face is missing and the substitute has no Chinese
+      // (a system without the face and without font linking, such as Wine
+      // outside a Chinese locale), take an installed CJK face instead.
+      if (!DrawsChinese(font)) {
+        for (const wchar_t* face : {L"Microsoft YaHei", L"WenQuanYi Micro Hei", L"SimSun"}) {
+          HFONT other = Create(spec, face);
+          if (DrawsChinese(other)) {
+            DeleteObject(font);
+            font = other;
+            break;
+          }
+          DeleteObject(other);
+        }
+      }
       it = fonts_.emplace(key, font).first;
     }
     SelectObject(dc_, it->second);

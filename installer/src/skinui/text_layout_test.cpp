@@ -71,6 +71,28 @@ TEST(TextTest, AlignmentPlacesInk) {
   }
 }
 
+TEST(TextTest, MissingFacesAndAbsurdSizesStillDrawOrDrawNothing) {
+  struct Case { const wchar_t* face; int size; bool ink; } cases[] = {
+      {L"NoSuchFaceAnywhere", 14, true},  // falls back to an installed font
+      {L"", 14, true},
+      {L"微软雅黑", 0, false},             // clamped to 1 px: nothing legible, no crash
+      {L"微软雅黑", -7, false},
+      {L"微软雅黑", 100000, true},         // clamped
+  };
+  for (const Case& c : cases) {
+    FontSpec font;
+    font.face = c.face;
+    font.size = c.size;
+    Bitmap fb(300, 60, 0xFFFFFFFF);
+    Painter p(fb);
+    DrawTextInRect(p, TextService::Instance(), font, std::wstring(2000, L'安'), fb.bounds(),
+                   0xFF000000, kTextSingleLine | kTextVCenter);
+    if (c.ink) {
+      EXPECT_FALSE(InkBox(fb, 0xFFFFFFFF).empty()) << c.size;
+    }
+  }
+}
+
 TEST(TextTest, WrapBreaksChineseAnywhereAndLatinAtSpaces) {
   TextService& ts = TextService::Instance();
   FontSpec font;

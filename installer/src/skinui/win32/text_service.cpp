@@ -4,6 +4,7 @@
 // font linking supplies CJK glyphs when the face lacks them.
 #include <windows.h>
 
+#include <algorithm>
 #include <map>
 #include <tuple>
 #include <vector>
@@ -42,7 +43,10 @@ class GdiTextService final : public TextService {
     if (text.empty()) return;
     const FontMetrics m = Metrics(font);
     const int slack = font.size / 2 + 2;  // italic overhang
-    const int w = MeasureWidth(font, text) + 2 * slack, h = m.height + 2;
+    // Only what can show is rendered: the part left of the clip's right edge.
+    const int w = std::min(MeasureWidth(font, text) + 2 * slack, painter.clip().right - (x - slack));
+    const int h = m.height + 2;
+    if (w <= 0 || h <= 0) return;
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     info.bmiHeader.biWidth = w;
@@ -84,7 +88,8 @@ class GdiTextService final : public TextService {
 
  private:
   HFONT Create(const FontSpec& spec, const wchar_t* face) {
-    return CreateFontW(-spec.size, 0, 0, 0, spec.bold ? FW_BOLD : FW_NORMAL, spec.italic,
+    // The skins use 12 to 40 pixels; anything absurd is clamped.
+    return CreateFontW(-std::clamp(spec.size, 1, 400), 0, 0, 0, spec.bold ? FW_BOLD : FW_NORMAL, spec.italic,
                        spec.underline, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                        CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, DEFAULT_PITCH, face);
   }

@@ -129,7 +129,7 @@ std::optional<SilentExit> SilentInstall::CheckAndPrepare(const Utils::CommandLin
   const bool custom = command_line.Has(L"-installdir");
   ReportClickEvent(custom ? L"自定义安装_立即安装" : L"立即安装", Ab());
   if (custom) {
-    const std::wstring text = command_line.GetString(L"-installdir");
+    const std::wstring text = silent_platform::AbsolutePath(command_line.GetString(L"-installdir"));
     folder_ = text.empty() ? std::wstring() : records_.ChosenInstallFolder(text);
   } else {
     // As the window's start-up question answered with "安装最新版本": an

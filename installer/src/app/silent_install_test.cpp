@@ -245,7 +245,7 @@ TEST_F(Silent, ExitCodeForEachFailure) {
     const char* name;
     std::function<Outcome()> run;
     int exit_code;
-    const char* message;
+    std::string message;
   } cases[] = {
       {"folder is a file", [&] { return Install({"-installdir=" + a_file.string() + "/x", "-downloadurl=" + server_.Url()}); },
        1, "无效路径"},
@@ -257,6 +257,10 @@ TEST_F(Silent, ExitCodeForEachFailure) {
       {"double quote", [&] { return InstallInto(root_ / "a\"b"); }, 1, "无效路径"},
       {"too long", [&] { return InstallInto(root_ / std::string(280, 'x')); }, 1, "无效路径"},
       {"empty folder", [&] { return Install({"-installdir=", "-downloadurl=" + server_.Url()}); }, 1, "无效路径"},
+      // A relative folder is taken from the current folder; there it names a file.
+      {"relative folder", [&] {
+         return Install({"-installdir=a-file", "-downloadurl=" + server_.Url()}, "cd " + Quote(root_.string()) + " && ");
+       }, 1, "\"" + (root_ / "a-file" / "VanteloPDFconverter").string() + "\""},
       {"download", [&] { return Install({"-installdir=" + parent_.string(), "-downloadurl=http://127.0.0.1:9/software/222"}); },
        4, "download failed"},
       {"package cannot write", [&] {

@@ -20,6 +20,10 @@ void WriteStderr(const std::wstring& text);
 // debugger channel anyway; nothing to do.
 bool MoveTraceOffTerminal(const std::wstring& trace_path);
 
+// |path| made absolute against the current folder (records must not hold a
+// relative folder); unchanged when it already is absolute or empty.
+std::wstring AbsolutePath(const std::wstring& path);
+
 // Utils::CheckNetwork on the calling thread, with COM set up around it.
 int CheckNetwork();
 

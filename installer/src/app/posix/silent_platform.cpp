@@ -74,6 +74,13 @@ bool MoveTraceOffTerminal(const std::wstring& trace_path) {
   return true;
 }
 
+std::wstring AbsolutePath(const std::wstring& path) {
+  if (path.empty() || path[0] == L'/') return path;
+  char buffer[4096];
+  if (!::getcwd(buffer, sizeof buffer)) return path;
+  return Utils::ToWide(buffer, Utils::kCodePageAnsi) + L"/" + path;
+}
+
 int CheckNetwork() { return Utils::CheckNetwork(); }
 
 bool IsProcessRunning(const std::wstring& name) {

@@ -38,6 +38,13 @@ void WriteStderr(const std::wstring& text) { Write(STD_ERROR_HANDLE, text); }
 
 bool MoveTraceOffTerminal(const std::wstring&) { return false; }
 
+std::wstring AbsolutePath(const std::wstring& path) {
+  if (path.empty()) return path;
+  wchar_t buffer[MAX_PATH * 2] = {};
+  const DWORD n = GetFullPathNameW(path.c_str(), MAX_PATH * 2, buffer, nullptr);
+  return n == 0 || n >= MAX_PATH * 2 ? path : std::wstring(buffer, n);
+}
+
 int CheckNetwork() {
   const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   const int result = Utils::CheckNetwork();

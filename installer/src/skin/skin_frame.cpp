@@ -210,7 +210,7 @@ uint32_t CSkinFrame::ShowModal() {
     }
     DispatchMessage(msg);
   }
-  if (IsWindow(self)) modal_ = false;
+  modal_ = false;
   if ((owner = FromHandle(GetOwner())) != nullptr) {
     owner->EnableWindow(true);
     owner->SetForeground();

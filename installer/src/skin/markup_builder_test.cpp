@@ -7,6 +7,7 @@
 #include "skinui/container.h"
 #include "skinui/control_manager.h"
 #include "skinui/controls.h"
+#include "skinui/edit.h"
 #include "skinui/image_description.h"
 #include "skinui/painter.h"
 #include "utils/text.h"
@@ -390,6 +391,85 @@ TEST(RenderTest, ValignCenterLeavesTextCentredAndBottomMovesItDown) {
   EXPECT_EQ(centre, vcenter);
   EXPECT_GT(centre, top + 10);
   EXPECT_GT(bottom, centre + 10);
+}
+
+TEST(ButtonTest, HotAndPushedStatesPaintTheirColours) {
+  CSkinManagerUI m;
+  Recorder rec;
+  m.AddNotifier(&rec);
+  skinui::Bitmap fb = Render(m, "<Window size='100,40'><HorizontalLayout bkcolor='#FFFFFFFF'>"
+                                "<Button name='b' width='60' bkcolor='#FF0000FF' hotbkcolor='#FF00FF00'"
+                                " pushedbkcolor='#FFFF0000'/></HorizontalLayout></Window>");
+  auto* b = static_cast<CButtonUI*>(m.FindControl(L"b")->GetInterface(L"Button"));
+  intptr_t r = 0;
+  auto state = [&](uint32_t msg, int x) {
+    m.MessageHandler(msg, 0, skinui::MakeLParam(x, 20), r);
+    m.Paint(fb);
+    return fb.at(30, 20);
+  };
+  EXPECT_EQ(fb.at(30, 20), 0xFF0000FFu) << "normal";
+  EXPECT_EQ(state(skinui::kWmMouseMove, 30), 0xFF00FF00u) << "hot";
+  EXPECT_TRUE(b->IsHot());
+  EXPECT_EQ(state(skinui::kWmLButtonDown, 30), 0xFFFF0000u) << "pushed";
+  EXPECT_EQ(state(skinui::kWmMouseMove, 80), 0xFF0000FFu) << "dragged off: neither";
+  EXPECT_FALSE(b->IsPushed());
+  EXPECT_EQ(state(skinui::kWmMouseMove, 30), 0xFFFF0000u) << "back on: pushed again";
+  EXPECT_EQ(state(skinui::kWmLButtonUp, 30), 0xFF00FF00u) << "released: hot";
+  EXPECT_EQ(rec.seen, (std::vector<std::string>{"click:b:0:0"}));
+  b->SetEnabled(false);
+  m.Paint(fb);
+  EXPECT_EQ(fb.at(30, 20), 0xFF0000FFu) << "disabled shows the normal colour";
+}
+
+// A clipboard for the edit's paste.
+struct ClipboardHost : IManagerHost {
+  bool SetSystemTimer(uint32_t, uint32_t) override { return true; }
+  void KillSystemTimer(uint32_t) override {}
+  void PostNotifyWakeup() override {}
+  void RequestRepaint() override {}
+  std::wstring ClipboardText() override { return clip; }
+  std::wstring clip;
+};
+
+TEST(EditTest, KeysEditTheTextAroundTheCaret) {
+  CSkinManagerUI m;
+  ClipboardHost host;
+  m.SetHost(&host);
+  BuildInto(m, "<Window size='200,30'><HorizontalLayout><Edit name='e' maxchar='12'/>"
+               "</HorizontalLayout></Window>");
+  auto* e = static_cast<CEditUI*>(m.FindControl(L"e")->GetInterface(L"Edit"));
+  ASSERT_NE(e, nullptr);
+  e->SetFocus();
+  intptr_t r = 0;
+  auto key = [&](uint32_t vk, bool shift = false, bool control = false) {
+    m.MessageHandler(skinui::kWmKeyDown, vk, 0, r, skinui::KeyModifiers{shift, control, false});
+  };
+  auto type = [&](const std::wstring& text) {
+    for (wchar_t c : text) m.MessageHandler(skinui::kWmChar, static_cast<uintptr_t>(c), 0, r);
+  };
+  type(L"D:\\安装");
+  EXPECT_EQ(e->GetText(), L"D:\\安装");
+  key(skinui::kVkBack);
+  key(skinui::kVkHome);
+  key(skinui::kVkDelete);
+  EXPECT_EQ(e->GetText(), L":\\安");
+  key(skinui::kVkRight);
+  key(skinui::kVkRight, true);  // select the backslash
+  type(L"/");
+  EXPECT_EQ(e->GetText(), L":/安");
+  key(skinui::kVkEnd);
+  key(skinui::kVkLeft, true);
+  key(skinui::kVkLeft, true);
+  key(skinui::kVkBack);
+  EXPECT_EQ(e->GetText(), L":");
+  host.clip = L"C:\\Program\nFiles\\x";  // one line: control characters go
+  key('V', false, true);
+  EXPECT_EQ(e->GetText(), L":C:\\ProgramF") << "cut at maxchar";
+  key('A', false, true);
+  type(L"z");
+  EXPECT_EQ(e->GetText(), L"z") << "typing replaces the selection";
+  type(std::wstring(1, wchar_t(0x08)));
+  EXPECT_EQ(e->GetText(), L"z") << "control characters are not typed";
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <archive.h>
 #include <archive_entry.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cwctype>
 #include <memory>
@@ -20,6 +21,9 @@ std::wstring EntryName(archive_entry* entry) {
   if (const char* narrow = archive_entry_pathname(entry)) return Utils::Utf8ToWide(narrow);
   return {};
 }
+
+// No file of a skin package is anywhere near this.
+constexpr uint32_t kMaxEntrySize = 16u << 20;
 
 bool EqualsNoCase(const std::wstring& a, const std::wstring& b) {
   if (a.size() != b.size()) return false;
@@ -56,18 +60,21 @@ bool SkinArchive::Open(const uint8_t* data, size_t size) {
     e.path_length = static_cast<uint32_t>(e.path.size() + 1);
     e.index = index;
     e.size = archive_entry_size_is_set(entry) ? static_cast<uint64_t>(archive_entry_size(entry)) : 0;
-    // Only the low 32 bits of the size count.
+    // Only the low 32 bits of the size count. A damaged header may claim
+    // gigabytes: no entry of a skin package comes near the limit, so such an
+    // entry ends reading like a failed extraction, and memory grows only
+    // with bytes actually decoded.
     const uint32_t wanted = static_cast<uint32_t>(e.size);
-    e.content.resize(wanted);
-    size_t got = 0;
-    bool failed = false;
-    while (got < wanted) {
-      la_ssize_t n = archive_read_data(reader.get(), e.content.data() + got, wanted - got);
+    bool failed = wanted > kMaxEntrySize;
+    uint8_t block[65536];
+    while (!failed && e.content.size() < wanted) {
+      const size_t ask = std::min<size_t>(sizeof block, wanted - e.content.size());
+      la_ssize_t n = archive_read_data(reader.get(), block, ask);
       if (n <= 0) {
         failed = true;
         break;
       }
-      got += static_cast<size_t>(n);
+      e.content.insert(e.content.end(), block, block + n);
     }
     if (failed) {
       DEBUG_LOG(L"SkinArchive::Open: extraction failed at entry %d", static_cast<int>(index));

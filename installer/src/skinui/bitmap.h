@@ -38,7 +38,7 @@ class Bitmap {
 
 // Images larger than this on either side are refused when decoding: a skin
 // never needs them and a hostile header must not make us allocate gigabytes.
-constexpr int kMaxImageSide = 8192;
+constexpr int kMaxImageSide = 4096;
 
 // Decodes PNG (or any format stb_image reads) from memory into a premultiplied
 // bitmap. |mask| (straight 0xAARRGGBB, 0 = none) is a colour key: pixels whose

@@ -113,13 +113,18 @@ class Controller : public ::testing::Test {
     fs::remove_all(root_);
     fs::create_directories(root_ / "home");
     fs::create_directories(root_ / "tmp");
-    SetEnv("HOME", (root_ / "home").string());
-    SetEnv("XDG_CONFIG_HOME", (root_ / "home" / "config").string());
-    SetEnv("XDG_DATA_HOME", (root_ / "home" / "data").string());
-    SetEnv("TMPDIR", (root_ / "tmp").string());
-    SetEnv("TMP", (root_ / "tmp").string());
-    SetEnv("TEMP", (root_ / "tmp").string());
-    SetEnv("USERPROFILE", (root_ / "home").string());
+    if (kWindows) {
+      // Only the Windows names: the Linux servers started from here inherit
+      // the environment and must keep their own HOME and temp folder.
+      SetEnv("TMP", (root_ / "tmp").string());
+      SetEnv("TEMP", (root_ / "tmp").string());
+      SetEnv("USERPROFILE", (root_ / "home").string());
+    } else {
+      SetEnv("HOME", (root_ / "home").string());
+      SetEnv("XDG_CONFIG_HOME", (root_ / "home" / "config").string());
+      SetEnv("XDG_DATA_HOME", (root_ / "home" / "data").string());
+      SetEnv("TMPDIR", (root_ / "tmp").string());
+    }
     install_dir_ = root_ / "Programs" / "VanteloPDFconverter";
     package_ = install_dir_ / "__Package_VanteloPDFconverter.exe";
     const char* binary = std::getenv("VANTELO_BINARY_DIR");
@@ -136,7 +141,8 @@ class Controller : public ::testing::Test {
   // Serves |file| as the package under its own digest (or |digest|).
   void Serve(const fs::path& file, std::string digest = {}) {
     server_ = StartServer(file, digest);
-    if (!server_ && kWindows) GTEST_SKIP() << "the Linux test servers did not start from this Windows program";
+    if (!server_ && kWindows)
+      GTEST_SKIP() << "the Linux test servers did not start from this Windows program: " << server_error_;
   }
 
   // A real nginx on an ephemeral 127.0.0.1 port serving |file| under its
@@ -153,6 +159,7 @@ class Controller : public ::testing::Test {
     if (!kWindows) {
       EXPECT_TRUE(server) << error;
     }
+    server_error_ = error;
     return server;
   }
   std::wstring Url(const std::unique_ptr<vantelo_testing::NginxServer>& server) const {
@@ -180,6 +187,7 @@ class Controller : public ::testing::Test {
 
   fs::path root_, install_dir_, package_, demo_package_, fake_child_, served_;
   std::unique_ptr<vantelo_testing::NginxServer> server_;
+  std::string server_error_;
 };
 
 bool Contains(const std::vector<int32_t>& codes, int32_t code) {

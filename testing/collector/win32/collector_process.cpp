@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -38,16 +39,24 @@ void* StartCollectorProcess(const std::string& script, const std::string& port_f
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION info{};
   if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &info))
+                      &startup, &info)) {
+    std::fprintf(stderr, "CreateProcessW failed with %lu\n", GetLastError());
     return nullptr;
-  CloseHandle(info.hThread);
-  return info.hProcess;
+  }
+  // Wine gives no process handle for a Linux program it started; the server
+  // then ends on /quit without being waited for.
+  if (info.hThread) CloseHandle(info.hThread);
+  return new HANDLE(info.hProcess);
 }
 
 void WaitCollectorProcess(void* handle) {
-  if (!handle) return;
-  WaitForSingleObject(static_cast<HANDLE>(handle), 5000);
-  CloseHandle(static_cast<HANDLE>(handle));
+  auto* process = static_cast<HANDLE*>(handle);
+  if (!process) return;
+  if (*process) {
+    WaitForSingleObject(*process, 5000);
+    CloseHandle(*process);
+  }
+  delete process;
 }
 
 bool ReadCollectorFile(const std::string& path, std::string& content) {

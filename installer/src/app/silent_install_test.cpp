@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
+#include <map>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -355,6 +357,67 @@ TEST_F(Silent, NetworkCheckWithoutANetwork) {
   const Outcome run = Install({"-installdir=" + parent_.string(), "-ischecknet=true"}, "unshare -rn ");
   EXPECT_EQ(3, run.exit_code) << Show(run);
   EXPECT_NE(std::string::npos, run.err.find("当前网络环境较差")) << Show(run);
+}
+
+// The funnel events reach a real collector: the demo server's, started by
+// its own script beside nginx.
+TEST_F(Silent, FunnelEventsReachTheCollector) {
+  const char* source = std::getenv("VANTELO_SOURCE_DIR");
+  if (!source) GTEST_SKIP() << "VANTELO_SOURCE_DIR is not set";
+  const std::string script = Quote((fs::path(source) / "tools" / "demo_server" / "demo_server.sh").string());
+  const fs::path state = root_ / "demo";
+  ASSERT_EQ(0, std::system(("bash " + script + " start " + Quote(state.string()) + " " + Quote(demo_package_.string()) +
+                            " >/dev/null").c_str()));
+  struct Stopper {
+    std::string command;
+    ~Stopper() { std::system(command.c_str()); }
+  } stopper{"bash " + script + " stop " + Quote(state.string())};
+  std::map<std::string, std::string> env;
+  {
+    std::ifstream in(state / "server.env");
+    for (std::string line; std::getline(in, line);)
+      if (line.find('=') != std::string::npos) env[line.substr(0, line.find('='))] = line.substr(line.find('=') + 1);
+  }
+  // The names of the events received, in order, and the raw records.
+  std::string raw;
+  const auto events = [&] {
+    const std::string file = (root_ / "events.txt").string();
+    std::system(("bash " + script + " events " + Quote(state.string()) + " >" + Quote(file)).c_str());
+    raw = Read(file);
+    std::string names;
+    std::istringstream lines(raw);
+    for (std::string line; std::getline(lines, line);) {
+      for (const char* key : {"\"kv_task_name\":\"", "\"kv_name\":\""}) {
+        const size_t at = line.find(key);
+        if (at == std::string::npos) continue;
+        const size_t begin = at + std::strlen(key);
+        names += line.substr(begin, line.find('"', begin) - begin) + "|";
+      }
+    }
+    std::system(("curl -s -X POST " + env["COLLECTOR_CONTROL"] + "/clear >/dev/null").c_str());
+    return names;
+  };
+  ASSERT_FALSE(env["COLLECTOR_URL"].empty());
+
+  // The unattended install sends what a click on the custom page's button does.
+  std::string command = Quote(installer_.string()) + " -silent -installdir=" + Quote(parent_.string()) +
+                        " -downloadurl=" + env["DOWNLOAD_URL"] + " '-analyticsurl=" + env["COLLECTOR_URL"] + "' 2>/dev/null >/dev/null";
+  EXPECT_EQ(0, WEXITSTATUS(std::system(command.c_str())));
+  EXPECT_EQ("自定义安装_立即安装|安装中|下载器启动|开始下载大包|大包下载完毕|安装成功|", events());
+
+  // A failed download sends its diagnosis.
+  command = Quote(installer_.string()) + " -silent -installdir=" + Quote((root_ / "other").string()) +
+            " -downloadurl=http://127.0.0.1:9/software/222 '-analyticsurl=" + env["COLLECTOR_URL"] + "' 2>/dev/null >/dev/null";
+  EXPECT_EQ(4, WEXITSTATUS(std::system(command.c_str())));
+  // The size queries of the HTTP client report their own failures on the
+  // way; the last event is the diagnosis of the failed download.
+  const std::string names = events();
+  EXPECT_EQ(0u, names.find("自定义安装_立即安装|安装中|下载器启动|")) << names;
+  EXPECT_NE(std::string::npos, names.find("开始下载大包|")) << names;
+  EXPECT_EQ(std::string::npos, names.find("安装成功")) << names;
+  const std::string last = raw.substr(raw.rfind("record "));
+  EXPECT_NE(std::string::npos, last.find("下载失败原因")) << last;
+  EXPECT_NE(std::string::npos, last.find("4.缓存读写权限=可读")) << last;
 }
 
 TEST_F(Silent, LowDiskSpace) {

@@ -77,19 +77,22 @@ class Nginx {
       if (std::system(command.c_str()) == 0) port_ = port;
     }
     for (int i = 0; i < 50 && !fs::exists(prefix / "nginx.pid"); ++i) std::this_thread::sleep_for(20ms);
+    std::ifstream(prefix / "nginx.pid") >> pid_;
     return port_ != 0;
   }
-  ~Nginx() {
+  ~Nginx() { Stop(); }
+  // Ends the nginx this object started, by the id it wrote at start.
+  void Stop() {
     if (port_ == 0) return;
-    std::string pid;
-    std::ifstream(prefix_ / "nginx.pid") >> pid;
-    if (!pid.empty()) std::system(("kill -QUIT " + pid).c_str());
+    port_ = 0;
+    if (!pid_.empty()) std::system(("kill -QUIT " + pid_).c_str());
     for (int i = 0; i < 50 && fs::exists(prefix_ / "nginx.pid"); ++i) std::this_thread::sleep_for(20ms);
   }
   std::string Url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/software/222"; }
 
  private:
   fs::path prefix_;
+  std::string pid_;
   int port_ = 0;
 };
 
@@ -119,6 +122,7 @@ class Silent : public ::testing::Test {
     folder_ = parent_ / "VanteloPDFconverter";
   }
   void TearDown() override {
+    server_.Stop();  // before its folder goes
     std::error_code ignored;
     fs::permissions(root_ / "readonly", fs::perms::owner_all, ignored);
     fs::remove_all(root_, ignored);

@@ -63,7 +63,9 @@ fi
 
 if [ $want_windows -eq 1 ]; then
   phase "Windows libraries"
-  deps=$(bash scripts/build-win-deps.sh | tail -n 1) || { echo "Windows libraries failed"; exit 1; }
+  export VANTELO_WIN_DEPS="${VANTELO_WIN_DEPS:-$HOME/.cache/vantelo-win-deps}"
+  deps="$VANTELO_WIN_DEPS"
+  bash scripts/build-win-deps.sh || { echo "Windows libraries failed"; exit 1; }
   phase "Windows build"
   cmake -S . -B build/windows -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" -DVANTELO_WIN_DEPS="$deps" >/dev/null &&

@@ -4,6 +4,8 @@
 //   skin_viewer [options] SKIN.xml
 //     --package FILE.7z   read skins from this archive instead of the one
 //                         linked into the program
+//     --folder DIR        pack DIR (its *.xml and res/) with 7zz first and
+//                         read from that: a skin being edited, no rebuild
 //     --render OUT.png    render headless to OUT.png and exit
 //     --tab NAME=INDEX    select page INDEX of the TabLayout NAME first
 //                         (repeatable; e.g. --tab mainTabLt=2)
@@ -13,6 +15,9 @@
 // In window mode every notification is printed as one line on standard
 // output ("notify click okBtn 0 0") and the exit code is the close code.
 #include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -33,6 +38,7 @@ namespace {
 struct Options {
   std::wstring skin;
   std::string package;
+  std::string folder;
   std::string render;
   std::vector<std::pair<std::wstring, int>> tabs;
   std::vector<std::pair<std::wstring, std::wstring>> texts;
@@ -164,6 +170,8 @@ int main(int argc, char** argv) {
     std::wstring name, value;
     if (arg == "--package" && i + 1 < argc) {
       options.package = argv[++i];
+    } else if (arg == "--folder" && i + 1 < argc) {
+      options.folder = argv[++i];
     } else if (arg == "--render" && i + 1 < argc) {
       options.render = argv[++i];
     } else if (arg == "--tab" && i + 1 < argc && SplitPair(argv[++i], name, value)) {
@@ -181,14 +189,28 @@ int main(int argc, char** argv) {
   }
   if (options.skin.empty()) {
     std::fprintf(stderr,
-                 "usage: skin_viewer [--package FILE.7z] [--render OUT.png] [--tab NAME=INDEX]...\n"
+                 "usage: skin_viewer [--package FILE.7z | --folder DIR] [--render OUT.png]\n"
+                 "                   [--tab NAME=INDEX]...\n"
                  "                   [--text NAME=TEXT]... [--list] SKIN.xml\n");
     return 2;
   }
   static std::vector<uint8_t> package;
+  if (!options.folder.empty()) {
+    // The same packing as the build's, into a temporary archive.
+    options.package = (std::filesystem::temp_directory_path() /
+                       ("skin_viewer_" + std::to_string(std::time(nullptr)) + ".7z")).string();
+    const std::string command = "cd \"" + options.folder +
+                                "\" && 7zz a -t7z -m0=lzma2:d=768k -ms=on -bso0 -bsp0 \"" +
+                                options.package + "\" *.xml res";
+    if (std::system(command.c_str()) != 0) {
+      std::fprintf(stderr, "skin_viewer: cannot pack %s with 7zz\n", options.folder.c_str());
+      return 1;
+    }
+  }
   if (!options.package.empty()) {
     std::ifstream in(options.package, std::ios::binary);
     package.assign(std::istreambuf_iterator<char>(in), {});
+    if (!options.folder.empty()) std::remove(options.package.c_str());
     if (!SkinPackage::OpenFromMemory(package.data(), package.size())) {
       std::fprintf(stderr, "skin_viewer: %s is not a skin package\n", options.package.c_str());
       return 1;

@@ -345,7 +345,6 @@ bool CSkinManagerUI::MessageHandler(uint32_t message, uintptr_t wParam, intptr_t
     default:
       return false;
   }
-  (void)result;
 }
 
 void CSkinManagerUI::SetFocus(CControlUI* control) {

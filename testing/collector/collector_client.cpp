@@ -111,8 +111,8 @@ std::vector<std::string> CollectorState::AllRecords() const {
 Collector::Collector() {
   static std::atomic<int> serial{0};
   std::ostringstream name;
-  name << CollectorScratchFolder() << "/collector-" << std::rand() << "-" << serial++ << "-"
-       << reinterpret_cast<uintptr_t>(this) << ".port";
+  name << CollectorScratchFolder() << "/collector-" << CurrentProcessNumber() << "-" << serial++
+       << ".port";
   const std::string port_file = name.str();
   RemoveCollectorFile(port_file);
   process_ = new Process;

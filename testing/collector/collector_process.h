@@ -17,5 +17,7 @@ void RemoveCollectorFile(const std::string& path);
 // A folder for the port file in the python side's form.
 std::string CollectorScratchFolder();
 void SleepMilliseconds(int milliseconds);
+// The id of this test process, to keep the port files of parallel tests apart.
+unsigned long CurrentProcessNumber();
 
 }  // namespace testing_support

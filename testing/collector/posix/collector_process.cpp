@@ -60,6 +60,8 @@ std::string CollectorScratchFolder() {
   return temp && *temp ? temp : "/tmp";
 }
 
+unsigned long CurrentProcessNumber() { return static_cast<unsigned long>(getpid()); }
+
 void SleepMilliseconds(int milliseconds) {
   std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }

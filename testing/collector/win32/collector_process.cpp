@@ -78,4 +78,6 @@ std::string CollectorScratchFolder() {
 
 void SleepMilliseconds(int milliseconds) { Sleep(milliseconds); }
 
+unsigned long CurrentProcessNumber() { return GetCurrentProcessId(); }
+
 }  // namespace testing_support

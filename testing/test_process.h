@@ -19,6 +19,9 @@ void ReleaseProcess(intptr_t process);
 // |path| as the Linux servers see it (a Windows path under Wine becomes the
 // Unix path it stands for).
 std::string ServerPath(const std::string& path);
+// A Unix path from the environment as this program opens it (under Wine,
+// "/x/y" is "Z:\x\y").
+std::string LocalPath(const std::string& unix_path);
 // True for a Windows program running under Wine.
 bool UnderWine();
 

@@ -97,7 +97,7 @@ bool UnderWine() { return internal::UnderWine(); }
 
 std::string SourceDir() {
   const char* dir = std::getenv("VANTELO_SOURCE_DIR");
-  return dir ? dir : "";
+  return dir ? internal::LocalPath(dir) : "";
 }
 
 std::unique_ptr<NginxServer> NginxServer::Start(const std::string& root, const Options& options,

@@ -23,6 +23,7 @@ comma-separated list of:
     headstatus=S  only HEAD answers S
     getstatus=S   only GET answers S
     norange       Range is ignored: 200 with the whole file
+    corrupt=N     the byte at absolute offset N of the file is sent changed
     extra=K       a range answer carries K bytes past the end of the range
     html          HEAD and GET answer 200 with an HTML error page
     loop          302 to the same path, forever
@@ -140,6 +141,9 @@ class Handler(BaseHTTPRequestHandler):
             self.send_page(404, head)
             return
 
+        if "corrupt" in faults:
+            at = int(faults["corrupt"])
+            data = data[:at] + bytes([data[at] ^ 0xFF]) + data[at + 1:]
         size = len(data)
         wanted = None if "norange" in faults else parse_range(self.headers.get("Range"), size)
         if wanted and wanted[0] >= size:

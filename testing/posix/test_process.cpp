@@ -48,6 +48,8 @@ void ReleaseProcess(intptr_t process) {}
 
 std::string ServerPath(const std::string& path) { return path; }
 
+std::string LocalPath(const std::string& unix_path) { return unix_path; }
+
 bool UnderWine() { return false; }
 
 }  // namespace vantelo_testing::internal

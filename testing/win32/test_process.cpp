@@ -8,6 +8,9 @@
 #include "utils/text.h"
 
 namespace vantelo_testing::internal {
+namespace {
+constexpr intptr_t kNoHandle = 1;
+}  // namespace
 
 int FreeLoopbackPort() {
   WSADATA data;
@@ -40,14 +43,15 @@ intptr_t SpawnProcess(const std::vector<std::string>& argv) {
   if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                       &startup, &info))
     return 0;
-  CloseHandle(info.hThread);
-  return reinterpret_cast<intptr_t>(info.hProcess);
+  if (info.hThread) CloseHandle(info.hThread);
+  // Wine gives no process handle for a Linux program; the start still counts.
+  return info.hProcess ? reinterpret_cast<intptr_t>(info.hProcess) : kNoHandle;
 }
 
 bool EndProcess(intptr_t process) { return false; }
 
 void ReleaseProcess(intptr_t process) {
-  if (process) CloseHandle(reinterpret_cast<HANDLE>(process));
+  if (process && process != kNoHandle) CloseHandle(reinterpret_cast<HANDLE>(process));
 }
 
 std::string ServerPath(const std::string& path) {
@@ -60,6 +64,14 @@ std::string ServerPath(const std::string& path) {
   std::string result = unix_path;
   HeapFree(GetProcessHeap(), 0, unix_path);
   return result;
+}
+
+std::string LocalPath(const std::string& unix_path) {
+  if (unix_path.empty() || unix_path[0] != '/') return unix_path;
+  std::string local = "Z:" + unix_path;
+  for (char& c : local)
+    if (c == '/') c = '\\';
+  return local;
 }
 
 bool UnderWine() {

@@ -150,6 +150,8 @@ void CMTCurlDownloader::PrepareParts(const std::string& destination) {
       node->partFile = std::fopen(node->partPath.c_str(), "ab+");
       if (!node->partFile) node->result = kPartOpenFailed;
     }
+    if (offset == 0 && existing == 0 && node->result == kToDownload && expectedMd5.size() == 32)
+      node->digest = std::make_unique<download_internal::Md5Stream>();
     parts.push_back(std::move(node));
   }
 }
@@ -260,8 +262,10 @@ int CMTCurlDownloader::downloadExe(CMTCurlDownloader* self, DownloadPartNode* no
   // disk: buffered bytes are written only now, and a full disk fails here.
   if (node->partFile && std::fclose(node->partFile) != 0 && code == 0) code = CURLE_WRITE_ERROR;
   node->partFile = nullptr;
-  const int64_t range_start = node->nextPos - node->received;
+  const int64_t counted = node->received;
+  const int64_t range_start = node->nextPos - counted;
   const int64_t on_disk = std::max<int64_t>(download_internal::FileSize(node->partPath), 0);
+  if (on_disk != counted) node->digest.reset();
   node->received = on_disk;
   node->nextPos = range_start + on_disk;
   // A transfer that ended cleanly short of its range (a size that lied) is
@@ -288,6 +292,7 @@ size_t CMTCurlDownloader::writePartFun(char* data, size_t size, size_t count, vo
   if (remaining <= 0) return 0;
   const size_t wanted = std::min<size_t>(size * count, static_cast<size_t>(remaining));
   const size_t written = std::fwrite(data, 1, wanted, node->partFile);
+  if (node->digest) node->digest->Update(data, written);
   node->nextPos += static_cast<int64_t>(written);
   node->received += static_cast<int64_t>(written);
   return written;
@@ -369,14 +374,18 @@ bool CMTCurlDownloader::JoinParts(const std::string& destination) {
   FILE* first = std::fopen(first_path.c_str(), "ab+");
   if (!first) return false;
   bool ok = true;
-  std::vector<char> block(64 * 1024);
+  joinedMd5.clear();
+  download_internal::Md5Stream* digest = parts.empty() ? nullptr : parts[0]->digest.get();
+  std::vector<char> block(1024 * 1024);
   for (size_t i = 1; i < parts.size(); ++i) {
     const std::string part_path = getPartPath(destination, static_cast<int>(i));
     FILE* part = std::fopen(part_path.c_str(), "rb");
     if (part) {
       size_t n;
-      while (ok && (n = std::fread(block.data(), 1, block.size(), part)) > 0)
+      while (ok && (n = std::fread(block.data(), 1, block.size(), part)) > 0) {
         ok = std::fwrite(block.data(), 1, n, first) == n;
+        if (digest) digest->Update(block.data(), n);
+      }
       if (std::ferror(part)) ok = false;
       std::fclose(part);
     }
@@ -388,13 +397,15 @@ bool CMTCurlDownloader::JoinParts(const std::string& destination) {
     std::remove(destination.c_str());
     ok = std::rename(first_path.c_str(), destination.c_str()) == 0;
   }
+  // Every part was read in order, so the digest covers the whole file.
+  if (ok && digest && digest->ok() && parts[0]->result == 0) joinedMd5 = digest->Final();
   deletePartFiles(destination);
   return ok;
 }
 
 void CMTCurlDownloader::CheckDigest(const std::string& destination) {
   if (expectedMd5.size() == 32) {
-    const std::string actual = Utils::FileMd5(destination);
+    const std::string actual = joinedMd5.size() == 32 ? joinedMd5 : Utils::FileMd5(destination);
     if (actual.size() == 32 && actual != expectedMd5) {
       Report(DL_CODE_REASON, 0.0, kDigestMismatchReason);
       std::remove(destination.c_str());

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "download/downloader.h"
+#include "download/md5_stream.h"
 #include "download/worker_slot.h"
 
 // One byte range and its part file. Offsets are absolute positions in the
@@ -50,6 +51,10 @@ struct DownloadPartNode {
   // block has been looked at (a range answered with status 200 is refused).
   int64_t attemptStart = 0;
   bool bodyChecked = false;
+  // Digest of the bytes written so far, kept for range 0 of a fresh start
+  // so the file need not be read back for the check; dropped whenever the
+  // part file and the bytes counted disagree.
+  std::unique_ptr<download_internal::Md5Stream> digest;
 };
 
 class CMTCurlDownloader : public CDownloader {
@@ -98,6 +103,7 @@ class CMTCurlDownloader : public CDownloader {
   std::string realUrl;
   int64_t fileLength = 0;
   std::string expectedMd5;
+  std::string joinedMd5;  // digest taken during download and join, or empty
   double lastPercent = 0.0;
   std::atomic<int> runningParts{0};
   int64_t lastProgressTime = 0;

@@ -237,6 +237,31 @@ TEST(MTCurlDownloader, BadServersEndInRetryOrFailNeverSuccess) {
   }
 }
 
+// One changed byte in either range is caught by the digest check, taken
+// while the file is written and joined.
+TEST(MTCurlDownloader, AChangedByteInEitherRangeFailsTheDigest) {
+  TempFolder site;
+  const int64_t size = 20 * kMiB + 1;
+  const std::string md5 = vantelo_testing::WritePackage(site.File(kName), size, 12);
+  auto fault = FaultServer::Start(site.path());
+  ASSERT_TRUE(fault);
+  for (int64_t offset : {int64_t{5}, 10 * kMiB + 77, size - 1}) {
+    TempFolder target;
+    const std::string destination = target.File(kName);
+    const std::string faults = "corrupt=" + std::to_string(offset);
+    Recorder recorder;
+    CMTCurlDownloader downloader(recorder.Callback(), Wide(fault->Url(faults, md5, kName)), Wide(destination));
+    recorder.Attach(&downloader);
+    downloader.Start();
+    ASSERT_TRUE(recorder.WaitForEnd()) << offset;
+    EXPECT_EQ((Codes{DL_CODE_START, DL_CODE_REASON, DL_CODE_RETRY, DL_CODE_START, DL_CODE_REASON, DL_CODE_FAIL}),
+              recorder.Codes())
+        << offset << ": " << recorder.Describe();
+    EXPECT_EQ(-1, vantelo_testing::FileSizeOf(destination)) << offset;
+    EXPECT_TRUE(NoPartFiles(destination)) << offset;
+  }
+}
+
 TEST(MTCurlDownloader, ARangeWithExtraBytesIsCutAtItsEnd) {
   TempFolder site, target;
   const std::string md5 = vantelo_testing::WritePackage(site.File(kName), 20 * kMiB + 1, 4);
@@ -259,13 +284,14 @@ TEST(MTCurlDownloader, AStalledRangeTimesOutAndIsRetried) {
   ASSERT_TRUE(fault);
   const std::string destination = target.File(kName);
   Recorder recorder;
-  CMTCurlDownloader downloader(recorder.Callback(), Wide(fault->Url("stallonce=100000", md5, kName)),
+  // One byte, then nothing: the speed is below 1 byte per second at once.
+  CMTCurlDownloader downloader(recorder.Callback(), Wide(fault->Url("stallonce=1", md5, kName)),
                                Wide(destination));
   downloader.Start();
   ASSERT_TRUE(recorder.WaitForEnd());
   EXPECT_EQ((Codes{DL_CODE_START, DL_CODE_SUCCESS}), recorder.Codes()) << recorder.Describe();
   EXPECT_EQ(md5, Utils::FileMd5(destination));
-  EXPECT_EQ(1, CountLines(fault->RequestLog(), {"GET ", "bytes=100000-2097151"}));
+  EXPECT_EQ(1, CountLines(fault->RequestLog(), {"GET ", "bytes=1-2097151"}));
 }
 
 TEST(MTCurlDownloader, ProgressAcrossTwoRanges) {

@@ -183,12 +183,18 @@ TEST_F(TrackerTest, SetIniRelocatesThePersistenceFile) {
   std::string forward = Utils::WideToUtf8((target / "my.ini").wstring());
   for (auto& c : forward)
     if (c == '\\') c = '/';
+  static const char kGarbage[] = "\xFF\xFE[Inst\0all]\n=KVUsageAnalyticsIni\n[[";
   struct Case {
-    std::string value;
+    std::string content;
     bool relocated;
-  } cases[] = {{forward, true}, {"plain.ini", false}, {"", false}};
+  } cases[] = {
+      {"[Install]\r\nKVUsageAnalyticsIni=" + forward + "\r\n", true},
+      {"[Install]\r\nKVUsageAnalyticsIni=plain.ini\r\n", false},
+      {"[Install]\r\nKVUsageAnalyticsIni=\r\n", false},
+      {std::string(kGarbage, sizeof(kGarbage) - 1), false},
+  };
   for (const auto& c : cases) {
-    WriteFile(set_ini, "[Install]\r\nKVUsageAnalyticsIni=" + c.value + "\r\n");
+    WriteFile(set_ini, c.content);
     {
       auto impl = StartImpl();
       if (c.relocated) {
@@ -197,7 +203,7 @@ TEST_F(TrackerTest, SetIniRelocatesThePersistenceFile) {
         EXPECT_EQ(std::filesystem::path(impl->stagingPath()).parent_path(), target);
         EXPECT_TRUE(std::filesystem::exists(target / "my.ini"));
       } else {
-        EXPECT_EQ(std::filesystem::path(impl->iniPath()).parent_path(), folder_) << c.value;
+        EXPECT_EQ(std::filesystem::path(impl->iniPath()).parent_path(), folder_) << c.content;
       }
     }
   }

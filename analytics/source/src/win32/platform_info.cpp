@@ -15,7 +15,9 @@ OsVersion QueryVersion() {
   using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOEXW*);
   HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
   auto rtl_get_version =
-      ntdll ? reinterpret_cast<RtlGetVersionFn>(GetProcAddress(ntdll, "RtlGetVersion")) : nullptr;
+      ntdll ? reinterpret_cast<RtlGetVersionFn>(
+                  reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlGetVersion")))
+            : nullptr;
   OSVERSIONINFOEXW info{};
   info.dwOSVersionInfoSize = sizeof(info);
   if (rtl_get_version && rtl_get_version(&info) == 0) {

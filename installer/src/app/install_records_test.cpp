@@ -137,6 +137,7 @@ TEST_F(Records, ChosenFolder) {
   records.ReadInstallRecords();
   const std::wstring proposed = records.DefaultInstallFolder();
   const std::wstring tools = Dir("Tools");
+  const std::wstring chinese = Text(root_) + Utils::kPathSeparator + L"程序 文件";
   const struct {
     std::wstring text, expected;
   } cases[] = {
@@ -144,6 +145,7 @@ TEST_F(Records, ChosenFolder) {
       {proposed + Utils::kPathSeparator, proposed},
       {tools, Utils::JoinPath(tools, L"VanteloPDFconverter")},
       {tools + Utils::kPathSeparator, Utils::JoinPath(tools, L"VanteloPDFconverter")},
+      {chinese, Utils::JoinPath(chinese, L"VanteloPDFconverter")},
   };
   for (const auto& c : cases) EXPECT_EQ(c.expected, records.ChosenInstallFolder(c.text)) << c.text;
 }

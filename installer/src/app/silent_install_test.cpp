@@ -182,6 +182,9 @@ int MessageLines(const std::string& err) {
 std::string Show(const Outcome& run) { return "exit " + std::to_string(run.exit_code) + "\nout: " + run.out + "\nerr: " + run.err; }
 
 TEST_F(Silent, InstallsTheDemoProductAndWritesEveryRecord) {
+  // A folder with Chinese letters and a blank, as users have them.
+  parent_ = root_ / u8"程序 文件";
+  folder_ = parent_ / "VanteloPDFconverter";
   Serve(demo_package_);
   const Outcome run = InstallInto(parent_);
   ASSERT_EQ(0, run.exit_code) << Show(run);

@@ -23,9 +23,12 @@ std::wstring Env(const char* name) {
   return value && *value ? Utils::ToWide(value, Utils::kCodePageAnsi) : std::wstring();
 }
 
-std::wstring Normalised(const std::wstring& folder) {
-  std::wstring text = std::filesystem::path(folder).lexically_normal().wstring();
-  while (text.size() > 1 && text.back() == L'/') text.pop_back();
+// Compared as the bytes the file system sees: a wide path given to the
+// standard library would be converted with the C library's locale, which
+// knows no Chinese unless the program set one.
+std::string Normalised(const std::wstring& folder) {
+  std::string text = std::filesystem::path(Utils::NarrowPath(folder)).lexically_normal().string();
+  while (text.size() > 1 && text.back() == '/') text.pop_back();
   return text;
 }
 

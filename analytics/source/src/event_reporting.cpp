@@ -52,6 +52,9 @@ std::shared_ptr<kavrin::usage::UsageTracker> GlobalTracker() {
 
 void StartTracker() {
   if (!Enabled()) return;
+  // The collection layer exists once per process; a second tracker would
+  // share it and end it for the first.
+  if (GlobalTracker()) return;
   const InstallerSettings& settings = InstallerSettings::Instance();
   kavrin::usage::UsageTrackerConfig config;
   config.appName = Utf8(settings.AppName + settings.DlAppNameSuffix);

@@ -7,7 +7,8 @@
 
 namespace vantelo_testing::internal {
 
-// A TCP port on 127.0.0.1 that was free a moment ago; 0 on failure.
+// A TCP port on 127.0.0.1 that was free a moment ago; 0 on failure or when
+// this platform leaves the choice to a Linux helper.
 int FreeLoopbackPort();
 // Starts a Linux program (argv[0] is its full path); 0 on failure.
 intptr_t SpawnProcess(const std::vector<std::string>& argv);

@@ -91,9 +91,46 @@ void Fill(char* out, size_t size, uint64_t& state) {
   }
 }
 
+// Waits for a file that a Linux process writes, and returns the number in it.
+int ReadPortFile(const std::string& path) {
+  for (int i = 0; i < 400; ++i) {
+    std::ifstream in(P(path));
+    int port = 0;
+    if (in >> port && port > 0) {
+      in.close();
+      std::error_code ignored;
+      fs::remove(P(path), ignored);
+      return port;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(25));
+  }
+  return 0;
+}
+
+std::string PortFilePath() {
+  static std::atomic<int> serial{0};
+  return U8(fs::temp_directory_path() / ("vantelo-port-" + std::to_string(serial++) + "-" +
+                                         std::to_string(std::random_device()())));
+}
+
+std::string FaultScript();
+
+// A free port, from the platform or else from the fault server's helper mode.
+int PickPort() {
+  if (const int port = internal::FreeLoopbackPort()) return port;
+  const std::string file = PortFilePath();
+  internal::ReleaseProcess(internal::SpawnProcess(
+      {kPython, internal::ServerPath(FaultScript()), "--free-port", internal::ServerPath(file)}));
+  return ReadPortFile(file);
+}
+
 }  // namespace
 
 bool UnderWine() { return internal::UnderWine(); }
+
+namespace {
+std::string FaultScript() { return SourceDir() + "/testing/fault_server/fault_server.py"; }
+}  // namespace
 
 std::string SourceDir() {
   const char* dir = std::getenv("VANTELO_SOURCE_DIR");
@@ -110,7 +147,7 @@ std::unique_ptr<NginxServer> NginxServer::Start(const std::string& root, const O
   // A port picked now may be taken before nginx binds it: try a few.
   for (int attempt = 0; attempt < 5; ++attempt) {
     std::unique_ptr<NginxServer> server(new NginxServer());
-    server->port_ = internal::FreeLoopbackPort();
+    server->port_ = PickPort();
     static std::atomic<int> serial{0};
     server->prefix_ = U8(fs::temp_directory_path() / ("vantelo-nginx-" + std::to_string(server->port_) +
                                                       "-" + std::to_string(serial++)));
@@ -164,13 +201,14 @@ std::vector<std::string> NginxServer::RequestLog() const {
 std::unique_ptr<FaultServer> FaultServer::Start(const std::string& root, std::string* error) {
   std::unique_ptr<FaultServer> server(new FaultServer());
   server->folder_ = root;
-  const std::string script = SourceDir() + "/testing/fault_server/fault_server.py";
-  for (int attempt = 0; attempt < 5; ++attempt) {
-    server->port_ = internal::FreeLoopbackPort();
-    server->process_ = internal::SpawnProcess({kPython, internal::ServerPath(script), "--root",
-                                               internal::ServerPath(root), "--port",
-                                               std::to_string(server->port_)});
-    if (server->process_ && WaitUntilServing(server->port_)) return server;
+  // The server picks its own port and names it in a file: no race for it.
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    const std::string file = PortFilePath();
+    server->process_ = internal::SpawnProcess({kPython, internal::ServerPath(FaultScript()), "--root",
+                                               internal::ServerPath(root), "--port", "0", "--port-file",
+                                               internal::ServerPath(file)});
+    server->port_ = server->process_ ? ReadPortFile(file) : 0;
+    if (server->port_ && WaitUntilServing(server->port_)) return server;
     server->Stop();
   }
   if (error) *error = "the fault server did not start";

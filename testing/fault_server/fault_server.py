@@ -4,7 +4,9 @@ real web server does not produce.
 
     fault_server.py --root DIR [--port N]
 
-Prints "PORT <n>" on its first output line once it listens. A request path
+Prints "PORT <n>" on its first output line once it listens, and writes the
+port into the --port-file when one is named. With --free-port FILE it only
+writes a free port into FILE and ends. A request path
 has the form /<faults>/<any segments>/<file name>: the file name picks the
 file in DIR, the segments between are ignored (they carry the digest a
 downloader reads from the URL), and <faults> is "-" for none or a
@@ -209,10 +211,22 @@ class Handler(BaseHTTPRequestHandler):
 
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("--root", required=True)
+    parser.add_argument("--root")
+    parser.add_argument("--free-port", help="only write a free 127.0.0.1 port into this file")
     parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--port-file", help="also write the port into this file")
     args = parser.parse_args()
+    if args.free_port:
+        import socket
+        with socket.socket() as probe:
+            probe.bind(("127.0.0.1", 0))
+            port = probe.getsockname()[1]
+        with open(args.free_port + ".tmp", "w") as f:
+            f.write("%d\n" % port)
+        os.replace(args.free_port + ".tmp", args.free_port)
+        return 0
+    if not args.root:
+        parser.error("--root is required")
     Handler.root = args.root
     server = ThreadingHTTPServer(("127.0.0.1", args.port), Handler)
     server.daemon_threads = True

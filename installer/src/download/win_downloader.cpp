@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "utils/path.h"
 #include "utils/text.h"
 
 namespace download_internal {
@@ -70,6 +71,12 @@ void CWinDownloader::Run() {
   int32_t result = download_internal::kResultFail;
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
     result = download_internal::DownloadToFile(source, path_, bind_.get());
+    if (stopping_ && result != download_internal::kResultOk) {
+      // Aborted because the downloader is going away: a service that wrote
+      // straight into the destination leaves half a file there.
+      Utils::DeleteFileAt(path_);
+      break;
+    }
     if (result == download_internal::kResultOk) {
       Report(DL_CODE_SUCCESS, 0.0, kUrlDownloadToFileText);
       download_internal::UninitializeThreadCom();

@@ -14,7 +14,7 @@ PACKAGES=(
   # skin archive
   7zip
   # servers and tools used by tests, the demo and the benchmarks
-  nginx-light python3 curl aria2 xvfb xauth xdotool imagemagick bc
+  nginx-light python3 curl aria2 xvfb xauth xdotool imagemagick bc time
   # Windows target
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
   binutils-mingw-w64-x86-64 libz-mingw-w64-dev wine wine64 dpkg-dev

@@ -57,10 +57,16 @@ CDownloadInstaller::~CDownloadInstaller() {
 }
 
 void CDownloadInstaller::DeletePackage() {
+  std::lock_guard<std::mutex> lock(pathsMutex);
   Utils::DeleteFileAt(packagePath);
   // A later Start into another folder still downloads to the first package
   // path; that file must not stay behind either.
   if (downloadPath != packagePath) Utils::DeleteFileAt(downloadPath);
+}
+
+std::wstring CDownloadInstaller::package_path() const {
+  std::lock_guard<std::mutex> lock(pathsMutex);
+  return packagePath;
 }
 
 void CDownloadInstaller::Configure(std::wstring new_url, std::wstring old_uninstaller_path,
@@ -69,7 +75,10 @@ void CDownloadInstaller::Configure(std::wstring new_url, std::wstring old_uninst
                                    bool process_is_admin) {
   url = std::move(new_url);
   oldUninstallerPath = std::move(old_uninstaller_path);
-  installDir = std::move(install_dir);
+  {
+    std::lock_guard<std::mutex> lock(pathsMutex);
+    installDir = std::move(install_dir);
+  }
   desktopShortcut = desktop_shortcut;
   quickLaunchShortcut = quick_launch_shortcut;
   consoleUserIsAdmin = console_user_is_admin;
@@ -86,11 +95,17 @@ std::wstring CDownloadInstaller::UninstallerCopyPath() {
 }
 
 void CDownloadInstaller::Start() {
-  packagePath = PackagePathFor(installDir);
+  // The previous package run reports its final state before it deletes the
+  // package; let it finish that first.
+  if (runner) runner->Wait();
+  {
+    std::lock_guard<std::mutex> lock(pathsMutex);
+    packagePath = PackagePathFor(installDir);
+    if (!downloader) downloadPath = packagePath;
+  }
   const int type = InstallerSettings::Instance().DownloadType;
   DEBUG_LOG_RAW(L"DL_TYPE=%d\r\n", type);
   if (!downloader) {
-    downloadPath = packagePath;
     downloader = CreateDownloader(
         type, [this](int32_t code, double value, const wchar_t* text) { OnDownload(code, value, text); },
         url, packagePath);
@@ -127,11 +142,13 @@ void CDownloadInstaller::StartUninstall() {
 void CDownloadInstaller::OnDownload(int32_t code, double value, const wchar_t* text) {
   observer(code, value, text);
   switch (code) {
-    case DL_CODE_START:
+    case DL_CODE_START: {
       DEBUG_LOG_RAW(L"DL_CODE_START\r\n");
+      std::lock_guard<std::mutex> lock(pathsMutex);
       Utils::CreateDirectories(installDir);
       if (downloadPath != packagePath) Utils::CreateDirectories(Utils::FolderPart(downloadPath));
       break;
+    }
     case DL_CODE_PROGRESS:
       DEBUG_LOG_RAW(L"DL_CODE_PROGRESS\r\n");
       break;

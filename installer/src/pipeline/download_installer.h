@@ -19,6 +19,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "pipeline/stage_callback.h"
@@ -47,10 +48,11 @@ class CDownloadInstaller {
   // Starts the first stage and returns. The downloader and the runner made by
   // the first Start are kept: a later Start reuses them with the URL and
   // package path of the first one, refreshing only the runner's folder and
-  // flags.
+  // flags. A later Start first waits for the previous package run to finish
+  // its clean-up, so that clean-up never deletes the new package.
   void Start();
 
-  const std::wstring& package_path() const { return packagePath; }
+  std::wstring package_path() const;
 
   // installDir + "__Package_VanteloPDFconverter.exe".
   static std::wstring PackagePathFor(const std::wstring& install_dir);
@@ -73,6 +75,9 @@ class CDownloadInstaller {
   std::wstring installDir;
   std::wstring packagePath;
   std::wstring downloadPath;  // the package path the downloader and the runner were made with
+  // Guards installDir, packagePath and downloadPath: a stage's thread may
+  // still clean up after its final report while the UI thread starts again.
+  mutable std::mutex pathsMutex;
   bool desktopShortcut = true;
   bool quickLaunchShortcut = true;
   bool consoleUserIsAdmin = true;

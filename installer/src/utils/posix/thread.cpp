@@ -6,6 +6,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 
@@ -17,7 +18,9 @@ namespace Utils {
 class Thread::Impl {
  public:
   pthread_t handle{};
-  bool joinable = false;
+  // Read by Resume and the destructor, cleared by Wait: owners may resume
+  // and wait from different threads.
+  std::atomic<bool> joinable{false};
   std::mutex mutex;
   std::condition_variable gate;
   enum class Gate { kClosed, kRun, kCancel } state = Gate::kClosed;
@@ -76,9 +79,9 @@ bool Thread::Resume() {
 }
 
 void Thread::Wait() {
-  if (!impl_->joinable) return;
+  // exchange: of two concurrent waits only one joins.
+  if (!impl_->joinable.exchange(false)) return;
   ::pthread_join(impl_->handle, nullptr);
-  impl_->joinable = false;
   id_ = kNoId;
 }
 

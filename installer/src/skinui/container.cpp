@@ -95,6 +95,67 @@ StretchShare ShareOut(int space, int stretched) {
 
 }  // namespace
 
+namespace {
+
+enum class Axis { kVertical, kHorizontal };
+
+// A rectangle seen along |axis|: "main" is the direction children follow one
+// another, "cross" the other one.
+struct AxisView {
+  Axis axis;
+  int MainSize(const Size& s) const { return axis == Axis::kVertical ? s.cy : s.cx; }
+  int CrossSize(const Size& s) const { return axis == Axis::kVertical ? s.cx : s.cy; }
+  int MainBefore(const Rect& r) const { return axis == Axis::kVertical ? r.top : r.left; }
+  int MainAfter(const Rect& r) const { return axis == Axis::kVertical ? r.bottom : r.right; }
+  int CrossBefore(const Rect& r) const { return axis == Axis::kVertical ? r.left : r.top; }
+  int CrossAfter(const Rect& r) const { return axis == Axis::kVertical ? r.right : r.bottom; }
+  Rect Make(int main, int cross, int main_length, int cross_length) const {
+    return axis == Axis::kVertical ? Rect{cross, main, cross + cross_length, main + main_length}
+                                   : Rect{main, cross, main + main_length, cross + cross_length};
+  }
+};
+
+// Places the visible children one after another along |axis|: children with
+// a size on that axis keep it, the others share what is left; on the cross
+// axis a child without a size fills the area.
+void LayOutLine(std::vector<std::unique_ptr<CControlUI>>& items, const Rect& area, int child_padding,
+                Axis axis) {
+  const AxisView view{axis};
+  const Size avail{area.width(), area.height()};
+  const int main_length = view.MainSize(avail);
+  const int cross_length = view.CrossSize(avail);
+  int fixed_total = 0, stretched = 0, visible = 0;
+  for (auto& item : items) {
+    if (!item->IsVisible()) continue;
+    const int size = view.MainSize(item->EstimateSize(avail));
+    const Rect& pad = item->GetPadding();
+    if (size == 0) ++stretched; else fixed_total += size;
+    fixed_total += view.MainBefore(pad) + view.MainAfter(pad);
+    ++visible;
+  }
+  if (visible > 1) fixed_total += child_padding * (visible - 1);
+  const StretchShare share = ShareOut(main_length - fixed_total, stretched);
+  int seen_stretched = 0;
+  int main = view.MainBefore(area);
+  for (auto& item : items) {
+    if (!item->IsVisible()) continue;
+    const Size sz = item->EstimateSize(avail);
+    const Rect& pad = item->GetPadding();
+    int length = view.MainSize(sz);
+    if (length == 0) {
+      ++seen_stretched;
+      length = share.each + (seen_stretched == stretched ? share.remainder : 0);
+    }
+    const int room = cross_length - view.CrossBefore(pad) - view.CrossAfter(pad);
+    const int cross = view.CrossSize(sz) == 0 ? room : std::min(view.CrossSize(sz), room);
+    item->SetPos(view.Make(main + view.MainBefore(pad), view.CrossBefore(area) + view.CrossBefore(pad), length,
+                           std::max(0, cross)));
+    main += view.MainBefore(pad) + length + view.MainAfter(pad) + child_padding;
+  }
+}
+
+}  // namespace
+
 CControlUI* CVerticalLayoutUI::GetInterface(const std::wstring& name) {
   if (name == L"VerticalLayout") return this;
   return CContainerUI::GetInterface(name);
@@ -102,37 +163,7 @@ CControlUI* CVerticalLayoutUI::GetInterface(const std::wstring& name) {
 
 void CVerticalLayoutUI::SetPos(const Rect& rect) {
   CControlUI::SetPos(rect);
-  const Rect area = ContentRect();
-  const Size avail{area.width(), area.height()};
-  int fixed_total = 0, stretched = 0, visible = 0;
-  for (auto& item : items_) {
-    if (!item->IsVisible()) continue;
-    Size sz = item->EstimateSize(avail);
-    const Rect& pad = item->GetPadding();
-    if (sz.cy == 0) ++stretched; else fixed_total += sz.cy;
-    fixed_total += pad.top + pad.bottom;
-    ++visible;
-  }
-  if (visible > 1) fixed_total += child_padding_ * (visible - 1);
-  StretchShare share = ShareOut(avail.cy - fixed_total, stretched);
-  int seen_stretched = 0;
-  int y = area.top;
-  for (auto& item : items_) {
-    if (!item->IsVisible()) continue;
-    Size sz = item->EstimateSize(avail);
-    const Rect& pad = item->GetPadding();
-    int h = sz.cy;
-    if (h == 0) {
-      ++seen_stretched;
-      h = share.each + (seen_stretched == stretched ? share.remainder : 0);
-    }
-    int w = sz.cx == 0 ? area.width() - pad.left - pad.right
-                       : std::min(sz.cx, area.width() - pad.left - pad.right);
-    w = std::max(0, w);
-    Rect r{area.left + pad.left, y + pad.top, area.left + pad.left + w, y + pad.top + h};
-    item->SetPos(r);
-    y += pad.top + h + pad.bottom + child_padding_;
-  }
+  LayOutLine(items_, ContentRect(), child_padding_, Axis::kVertical);
 }
 
 CControlUI* CHorizontalLayoutUI::GetInterface(const std::wstring& name) {
@@ -142,37 +173,7 @@ CControlUI* CHorizontalLayoutUI::GetInterface(const std::wstring& name) {
 
 void CHorizontalLayoutUI::SetPos(const Rect& rect) {
   CControlUI::SetPos(rect);
-  const Rect area = ContentRect();
-  const Size avail{area.width(), area.height()};
-  int fixed_total = 0, stretched = 0, visible = 0;
-  for (auto& item : items_) {
-    if (!item->IsVisible()) continue;
-    Size sz = item->EstimateSize(avail);
-    const Rect& pad = item->GetPadding();
-    if (sz.cx == 0) ++stretched; else fixed_total += sz.cx;
-    fixed_total += pad.left + pad.right;
-    ++visible;
-  }
-  if (visible > 1) fixed_total += child_padding_ * (visible - 1);
-  StretchShare share = ShareOut(avail.cx - fixed_total, stretched);
-  int seen_stretched = 0;
-  int x = area.left;
-  for (auto& item : items_) {
-    if (!item->IsVisible()) continue;
-    Size sz = item->EstimateSize(avail);
-    const Rect& pad = item->GetPadding();
-    int w = sz.cx;
-    if (w == 0) {
-      ++seen_stretched;
-      w = share.each + (seen_stretched == stretched ? share.remainder : 0);
-    }
-    int h = sz.cy == 0 ? area.height() - pad.top - pad.bottom
-                       : std::min(sz.cy, area.height() - pad.top - pad.bottom);
-    h = std::max(0, h);
-    Rect r{x + pad.left, area.top + pad.top, x + pad.left + w, area.top + pad.top + h};
-    item->SetPos(r);
-    x += pad.left + w + pad.right + child_padding_;
-  }
+  LayOutLine(items_, ContentRect(), child_padding_, Axis::kHorizontal);
 }
 
 CControlUI* CTabLayoutUI::GetInterface(const std::wstring& name) {
